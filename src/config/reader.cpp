@@ -1,0 +1,105 @@
+#include "config/reader.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "commands/plugin_log.h"
+#include "frame/game_dir.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr size_t kTokenSize = 256;
+constexpr size_t kCriticalMessageSize = 1024;
+
+char g_szToken[kTokenSize];
+
+bool IsTokenSeparator(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+bool OpenConfigFile(const char *fileName, const char *missingMessage, FileHandle &file) {
+  if (file.IsOpen()) file.Close();
+  const char *gameDir = GameDirectoryName();
+  if (gameDir[0] != '\0') {
+    file.Open(FormatToScratch("%s/addons/qrv_vemtark/configs/%s", gameDir, fileName), "rt");
+  }
+  if (file.IsOpen()) return true;
+  WriteLog(true, LOG_LEVEL_ERROR, "%s", missingMessage);
+  return false;
+}
+
+bool IsSkippedWord(const char *word) {
+  switch (word[0]) {
+    case '/':
+    case '\r':
+    case '\n':
+    case '\0':
+    case ' ':
+    case '\t':
+      return true;
+    default:
+      return false;
+  }
+}
+
+void RunCommandFile(const char *fileName, const char *missingMessage) {
+  FileHandle file;
+  if (!OpenConfigFile(fileName, missingMessage, file)) return;
+  char szWord[kWordBufferSize];
+  while (file.ReadWord(szWord, kWordCapacity)) {
+    if (IsSkippedWord(szWord)) continue;
+    TrimInPlace(szWord);
+    IssueServerCommand("%s", szWord);
+  }
+  file.Close();
+}
+
+const char *GetToken(const char *text, int index) {
+  std::memset(g_szToken, 0, sizeof(g_szToken));
+  if (text == nullptr || index < 0) return g_szToken;
+
+  const char *cursor = text;
+  for (int number = 0; *cursor != '\0'; ++number) {
+    while (IsTokenSeparator(*cursor)) ++cursor;
+    if (*cursor == '\0') break;
+
+    const char *start;
+    const char *end;
+    if (*cursor == '"') {
+      start = ++cursor;
+      while (*cursor != '\0' && *cursor != '"') ++cursor;
+      end = cursor;
+      if (*cursor == '"') ++cursor;
+    } else {
+      start = cursor;
+      while (*cursor != '\0' && !IsTokenSeparator(*cursor)) ++cursor;
+      end = cursor;
+    }
+
+    if (number == index) {
+      size_t length = static_cast<size_t>(end - start);
+      if (length > sizeof(g_szToken) - 1) length = sizeof(g_szToken) - 1;
+      std::memcpy(g_szToken, start, length);
+      g_szToken[length] = '\0';
+      break;
+    }
+  }
+  TrimInPlace(g_szToken);
+  return g_szToken;
+}
+
+void CriticalError(const char *format, ...) {
+  char szMessage[kCriticalMessageSize];
+  va_list args;
+  va_start(args, format);
+  if (std::vsnprintf(szMessage, sizeof(szMessage), format, args) < 0) szMessage[0] = '\0';
+  va_end(args);
+
+  WriteLog(true, LOG_LEVEL_ERROR, "%s", szMessage);
+  platform::ShowMessageBox(szMessage, "QRV Vemtark Critical Error",
+                           platform::kMessageBoxIconHand | platform::kMessageBoxOk);
+  std::exit(1);
+}

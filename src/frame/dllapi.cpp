@@ -1,0 +1,181 @@
+// Every handler does its own work and then the common frame: under Metamod it reports
+// MRES_IGNORED (MRES_HANDLED after the join messages) so the game's own function still runs;
+// standalone it calls the game's function itself and returns the game's result.
+#include "frame/dllapi.h"
+
+#include "commands/dispatcher.h"
+#include "config/registry.h"
+#include "frame/globals.h"
+#include "frame/standalone.h"
+#include "perf/fps_monitor.h"
+#include "perf/join_messages.h"
+#include "perf/map_cycle.h"
+
+namespace {
+
+struct ConsoleCommand {
+  const char *name;  // the engine keeps the pointer: static text only
+  void (*handler)();
+};
+
+const ConsoleCommand kConsoleCommands[] = {
+    {"qrv_vemtark_about", CommandDispatcher},
+    {"qrv_vemtark_help", CommandDispatcher},
+    {"qrv_helpme", CommandDispatcher},
+    {"qrv_info", CommandDispatcher},
+    {"qrv_systems", CommandDispatcher},
+    {"qrv_debug", CommandDispatcher},
+    {"qrv_vemtark_strengthening", CommandDispatcher},
+    {"qrv_vemtark_debug", CommandDispatcher},
+    {"qrv_vemtark_premonitor_win", CommandDispatcher},
+    {"qrv_vemtark_qrvbots_support", CommandDispatcher},
+    {"qrv_vemtark_engine_check", CommandDispatcher},
+    {"qrv_vemtark_engine_test", CommandDispatcher},
+    {"qrv_vemtark_sepd", CommandDispatcher},
+    {"qrv_vemtark_xepd", CommandDispatcher},
+    {"qrv_vemtark_yepd", CommandDispatcher},
+    {"qrv_vemtark_zepd", CommandDispatcher},
+    {"qrv_vemtark_fepd", CommandDispatcher},
+    {"qrv_vemtark_hpk", CommandDispatcher},
+    {"messagebox", CommandDispatcher},
+    {"check_code", CommandDispatcher},
+};
+
+constexpr int kFlagWorldBrushClearMode = kRenderTransTexture;
+
+void RegisterCommand(const char *name, void (*handler)()) {
+  if (name == nullptr || name[0] == '\0' || handler == nullptr) return;
+  if (g_engfuncs.pfnAddServerCommand == nullptr) return;
+  g_engfuncs.pfnAddServerCommand(const_cast<char *>(name), handler);
+}
+
+void ClearWorldBrushFlag(edict_t *pent) {
+  if (pent != nullptr && pent->v.rendermode == kFlagWorldBrushClearMode) {
+    pent->v.flags &= ~FL_WORLDBRUSH;
+  }
+}
+
+// Standalone forwarding: the game's entry, when the game library has one.
+template <typename Function, typename... Args>
+void ForwardToGame(Function function, Args... args) {
+  if (function != nullptr) function(args...);
+}
+
+void GameInit() {
+  for (const ConsoleCommand &command : kConsoleCommands) {
+    RegisterCommand(command.name, command.handler);
+  }
+  RegisterAllRegistryVariables();
+  if (g_bMetamodPresent) {
+    SetMetaResult(MRES_IGNORED);
+    return;
+  }
+  RegisterCommand("meta", ShowStandaloneNotice);
+  ForwardToGame(g_GameFunctions.pfnGameInit);
+}
+
+int Spawn(edict_t *pent) {
+  if (pent != nullptr && EngineStringEquals(pent->v.classname, "player_weaponstrip")) {
+    static const char kFake[] = "fake";
+    string_t fake = MakeEngineString(kFake);
+    pent->v.target = fake;
+    pent->v.targetname = fake;
+  }
+  if (g_bMetamodPresent) {
+    SetMetaResult(MRES_IGNORED);
+    return 0;
+  }
+  int result = g_GameFunctions.pfnSpawn != nullptr ? g_GameFunctions.pfnSpawn(pent) : 0;
+  ClearWorldBrushFlag(pent);
+  return result;
+}
+
+qboolean ClientConnect(edict_t *pEntity, const char *pszName, const char *pszAddress,
+                       char szRejectReason[128]) {
+  META_RES result = SendJoinMessages(pEntity);
+  if (g_bMetamodPresent) {
+    SetMetaResult(result);
+    return 1;
+  }
+  if (g_GameFunctions.pfnClientConnect == nullptr) return 1;
+  return g_GameFunctions.pfnClientConnect(pEntity, pszName, pszAddress, szRejectReason);
+}
+
+void ClientDisconnect(edict_t *pEntity) {
+  SetPlayerPresence(pEntity, 0);
+  if (g_bMetamodPresent) return SetMetaResult(MRES_IGNORED);
+  ForwardToGame(g_GameFunctions.pfnClientDisconnect, pEntity);
+}
+
+void ClientPutInServer(edict_t *pEntity) {
+  SetPlayerPresence(pEntity, 1);
+  if (g_bMetamodPresent) return SetMetaResult(MRES_IGNORED);
+  ForwardToGame(g_GameFunctions.pfnClientPutInServer, pEntity);
+}
+
+void ClientCommand(edict_t *pEntity) {
+  if (g_bMetamodPresent) return SetMetaResult(MRES_IGNORED);
+  ForwardToGame(g_GameFunctions.pfnClientCommand, pEntity);
+}
+
+void ClientUserInfoChanged(edict_t *pEntity, char *infobuffer) {
+  if (g_bMetamodPresent) return SetMetaResult(MRES_IGNORED);
+  ForwardToGame(g_GameFunctions.pfnClientUserInfoChanged, pEntity, infobuffer);
+}
+
+void ServerActivate(edict_t *pEdictList, int edictCount, int clientMax) {
+  ActivateMap();
+  if (g_bMetamodPresent) return SetMetaResult(MRES_IGNORED);
+  ForwardToGame(g_GameFunctions.pfnServerActivate, pEdictList, edictCount, clientMax);
+}
+
+void ServerDeactivate() {
+  DeactivateMap();
+  if (g_bMetamodPresent) return SetMetaResult(MRES_IGNORED);
+  ForwardToGame(g_GameFunctions.pfnServerDeactivate);
+}
+
+void PlayerPreThink(edict_t *pEntity) {
+  // Runs every frame for every client: marks players again after the table was cleared.
+  SetPlayerPresence(pEntity, 1);
+  if (g_bMetamodPresent) return SetMetaResult(MRES_IGNORED);
+  ForwardToGame(g_GameFunctions.pfnPlayerPreThink, pEntity);
+}
+
+void StartFrame() {
+  MonitorFrame();
+  if (g_bMetamodPresent) return SetMetaResult(MRES_IGNORED);
+  ForwardToGame(g_GameFunctions.pfnStartFrame);
+}
+
+void GameInit_Post() { SetMetaResult(MRES_IGNORED); }
+
+int Spawn_Post(edict_t *pent) {
+  ClearWorldBrushFlag(pent);
+  SetMetaResult(MRES_IGNORED);
+  return 0;
+}
+
+void ServerActivate_Post(edict_t *, int, int) { SetMetaResult(MRES_IGNORED); }
+
+}  // namespace
+
+void InstallPreHooks(DLL_FUNCTIONS *pFunctionTable) {
+  pFunctionTable->pfnGameInit = GameInit;
+  pFunctionTable->pfnSpawn = Spawn;
+  pFunctionTable->pfnClientConnect = ClientConnect;
+  pFunctionTable->pfnClientDisconnect = ClientDisconnect;
+  pFunctionTable->pfnClientPutInServer = ClientPutInServer;
+  pFunctionTable->pfnClientCommand = ClientCommand;
+  pFunctionTable->pfnClientUserInfoChanged = ClientUserInfoChanged;
+  pFunctionTable->pfnServerActivate = ServerActivate;
+  pFunctionTable->pfnServerDeactivate = ServerDeactivate;
+  pFunctionTable->pfnPlayerPreThink = PlayerPreThink;
+  pFunctionTable->pfnStartFrame = StartFrame;
+}
+
+void InstallPostHooks(DLL_FUNCTIONS *pFunctionTable) {
+  pFunctionTable->pfnGameInit = GameInit_Post;
+  pFunctionTable->pfnSpawn = Spawn_Post;
+  pFunctionTable->pfnServerActivate = ServerActivate_Post;
+}

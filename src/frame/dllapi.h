@@ -1,0 +1,10 @@
+// The game-library callbacks through which the engine drives the plug-in.
+#pragma once
+
+#include "sdk/eiface.h"
+
+// Fills the pre-hook entries over a zeroed table (or, standalone, over the game's own table).
+void InstallPreHooks(DLL_FUNCTIONS *pFunctionTable);
+
+// Fills the post-hook entries of a zeroed table; Metamod calls them after the game.
+void InstallPostHooks(DLL_FUNCTIONS *pFunctionTable);

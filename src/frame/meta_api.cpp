@@ -1,0 +1,155 @@
+// The Metamod handshake: query, attach and detach.
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "frame/export_api.h"
+#include "frame/globals.h"
+#include "frame/standalone.h"
+#include "frame/timer_period.h"
+#include "perf/startup.h"
+
+namespace {
+
+// Attach raises the timer resolution to this before anything else runs.
+constexpr uint32_t kAttachTimerRequest = 3;
+
+META_FUNCTIONS g_MetaFunctionTable = {
+    nullptr,             // pfnGetEntityAPI
+    nullptr,             // pfnGetEntityAPI_Post
+    GetEntityAPI2,       // pfnGetEntityAPI2
+    GetEntityAPI2_Post,  // pfnGetEntityAPI2_Post
+    nullptr,             // pfnGetNewDLLFunctions
+    nullptr,             // pfnGetNewDLLFunctions_Post
+    nullptr,             // pfnGetEngineFunctions
+    nullptr,             // pfnGetEngineFunctions_Post
+};
+
+// Metamod's version text when it differs from ours; lives as long as the library.
+char *g_pszMetaVersionCopy = nullptr;
+
+bool SameText(const char *a, const char *b) {
+  if (a == nullptr || b == nullptr || a[0] == '\0' || b[0] == '\0') return false;
+  return std::strcmp(a, b) == 0;
+}
+
+// Reads "major:minor" the way "%d:%d" does; an unreadable part stays 0 and large numbers clamp.
+int ReadNumber(const char *&cursor) {
+  char *end = nullptr;
+  long number = std::strtol(cursor, &end, 10);
+  if (end == cursor) return 0;
+  cursor = end;
+  if (number > INT_MAX) return INT_MAX;
+  if (number < INT_MIN) return INT_MIN;
+  return static_cast<int>(number);
+}
+
+void ParseInterfaceVersion(const char *text, int *major, int *minor) {
+  *major = 0;
+  *minor = 0;
+  const char *cursor = text;
+  const char *start = cursor;
+  *major = ReadNumber(cursor);
+  if (cursor == start || *cursor != ':') return;
+  ++cursor;
+  *minor = ReadNumber(cursor);
+}
+
+}  // namespace
+
+QRV_EXPORT void Meta_Init(void) { g_bMetamodPresent = true; }
+
+QRV_EXPORT int Meta_Query(char *interfaceVersion, plugin_info_t **plinfo,
+                          mutil_funcs_t *pMetaUtilFuncs) {
+  if (plinfo != nullptr) *plinfo = &Plugin_info;
+  const char *metaVersion = interfaceVersion != nullptr ? interfaceVersion : "";
+
+  if (!SameText(metaVersion, Plugin_info.ifvers)) {
+    if (pMetaUtilFuncs != nullptr) {
+      const char *format = "%s: meta-interface version mismatch (metamod: %s, %s: %s)";
+      pMetaUtilFuncs->pfnLogConsole(PLID, format, Plugin_info.name, metaVersion,
+                                    Plugin_info.name, Plugin_info.ifvers);
+      pMetaUtilFuncs->pfnLogMessage(PLID, format, Plugin_info.name, metaVersion,
+                                    Plugin_info.name, Plugin_info.ifvers);
+    }
+    int iMetaMajor, iMetaMinor, iPluginMajor, iPluginMinor;
+    ParseInterfaceVersion(metaVersion, &iMetaMajor, &iMetaMinor);
+    ParseInterfaceVersion(META_INTERFACE_VERSION, &iPluginMajor, &iPluginMinor);
+
+    const char *refusal = nullptr;
+    if (iPluginMajor > iMetaMajor || (iPluginMajor == iMetaMajor && iPluginMinor > iMetaMinor)) {
+      refusal = "metamod version is too old for this plugin; update metamod";
+    } else if (iPluginMajor < iMetaMajor) {
+      refusal =
+          "metamod version is incompatible with this plugin; please find a newer version of "
+          "this plugin";
+    }
+    if (refusal != nullptr) {
+      if (pMetaUtilFuncs != nullptr) {
+        pMetaUtilFuncs->pfnLogConsole(PLID, "%s", refusal);
+        pMetaUtilFuncs->pfnLogError(PLID, "%s", refusal);
+      }
+      return 0;
+    }
+  }
+
+  if (pMetaUtilFuncs == nullptr) return 0;
+  gpMetaUtilFuncs = pMetaUtilFuncs;
+
+  if (!SameText(metaVersion, Plugin_info.ifvers)) {
+    // Report Metamod's own text back as ours, as Metamod compares them once more.
+    char *copy = static_cast<char *>(std::malloc(std::strlen(metaVersion) + 1));
+    if (copy != nullptr) {
+      std::strcpy(copy, metaVersion);
+      std::free(g_pszMetaVersionCopy);
+      g_pszMetaVersionCopy = copy;
+      Plugin_info.ifvers = copy;
+    }
+  }
+  return 1;
+}
+
+QRV_EXPORT int Meta_Attach(PLUG_LOADTIME now, META_FUNCTIONS *pFunctionTable,
+                           meta_globals_t *pMGlobals, gamedll_funcs_t *) {
+  if (now > Plugin_info.loadable) {
+    if (gpMetaUtilFuncs != nullptr) {
+      const char *format = "%s: plugin NOT attaching (can't load plugin right now)";
+      gpMetaUtilFuncs->pfnLogConsole(PLID, format, Plugin_info.name);
+      gpMetaUtilFuncs->pfnLogError(PLID, format, Plugin_info.name);
+    }
+    return 0;
+  }
+  if (pFunctionTable == nullptr || pMGlobals == nullptr) return 0;
+
+  gpMetaGlobals = pMGlobals;
+  std::memcpy(pFunctionTable, &g_MetaFunctionTable, sizeof(META_FUNCTIONS));
+
+  // A second attach must not leave the first period without its end.
+  EndTimerResolution();
+  BeginTimerResolution(kAttachTimerRequest);
+  RunStartup();
+  return 1;
+}
+
+QRV_EXPORT int Meta_Detach(PLUG_LOADTIME now, PL_UNLOAD_REASON reason) {
+  if (now > Plugin_info.unloadable && reason != PNL_CMD_FORCED) {
+    if (gpMetaUtilFuncs != nullptr) {
+      const char *format = "%s: plugin not detaching (can't unload plugin right now)";
+      gpMetaUtilFuncs->pfnLogConsole(PLID, format, Plugin_info.name);
+      gpMetaUtilFuncs->pfnLogError(PLID, format, Plugin_info.name);
+    }
+    return 0;
+  }
+  // Registered commands and variables stay with the engine; only the timer is given back.
+  EndTimerResolution();
+  return 1;
+}
+
+void OnProcessDetach() {
+  ReleaseGameLibrary();
+  if (g_pszMetaVersionCopy != nullptr) {
+    Plugin_info.ifvers = META_INTERFACE_VERSION;
+    std::free(g_pszMetaVersionCopy);
+    g_pszMetaVersionCopy = nullptr;
+  }
+}

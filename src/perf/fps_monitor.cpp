@@ -1,0 +1,105 @@
+#include "perf/fps_monitor.h"
+
+#include <cstdio>
+
+#include "frame/globals.h"
+#include "frame/timer_period.h"
+#include "perf/startup.h"
+
+uint32_t g_uMeasuredFps = 0;
+
+namespace {
+
+constexpr float kPeriodSeconds = 4.0f;
+constexpr uint32_t kPeriodDivisor = 4;
+// A fixed tick rate must be above this; the single-precision 49.99 is a little above 49.99.
+constexpr float kFixedRateThreshold = 49.99f;
+constexpr uint32_t kLowestTarget = 49;
+constexpr int64_t kHighestTickRate = 1200;
+constexpr int64_t kTickRateAfterOvershoot = 1000;
+constexpr int64_t kLowestTickRate = 100;
+
+uint32_t g_uFrameCounter = 0;
+float g_flNextSampleTime = 0.0f;
+
+void SetVariableNumber(cvar_t *variable, long long number) {
+  char text[64];
+  std::snprintf(text, sizeof(text), "%lld", number);
+  SetVariableString(variable, text);
+}
+
+void AdjustTickRateAutomatically() {
+  if (g_Bindings.autoFps == nullptr) return;
+  uint32_t target = static_cast<uint32_t>(VariableToInt32(g_Bindings.autoFps));
+  if (target <= kLowestTarget) return;
+
+  bool up = target >= g_uMeasuredFps;
+  int64_t gap = static_cast<int32_t>(target - g_uMeasuredFps);
+  if (gap < 0) gap = -gap;
+  int64_t step = TickRateStep(gap);
+  int64_t rate = static_cast<int64_t>(g_iCurrentTickRate) + (up ? step : -step);
+  // Overshooting the ceiling falls back well below it rather than sticking at the limit.
+  if (rate > kHighestTickRate) rate = kTickRateAfterOvershoot;
+  if (rate < kLowestTickRate) rate = kLowestTickRate;
+  g_iCurrentTickRate = static_cast<int32_t>(rate);
+  SetVariableNumber(g_Bindings.sysTicrate, g_iCurrentTickRate);
+}
+
+void DecideTickRate() {
+  if (g_Bindings.sysRate != nullptr && g_Bindings.sysRate->value > kFixedRateThreshold) {
+    g_iCurrentTickRate = VariableToInt32(g_Bindings.sysRate);
+    SetVariableNumber(g_Bindings.sysTicrate, g_iCurrentTickRate);
+    return;
+  }
+  AdjustTickRateAutomatically();
+}
+
+void RefreshTimerResolution() {
+  if (g_Bindings.sleepSm == nullptr) return;
+  EndTimerResolution();
+  BeginTimerResolution(static_cast<uint32_t>(VariableToInt32(g_Bindings.sleepSm)));
+}
+
+void EndPeriod() {
+  // The frame that ends the period counts, and the divisor stays 4 however long the period
+  // really was, so a stalled server shows an inflated figure for one period.
+  ++g_uFrameCounter;
+  g_uMeasuredFps = g_uFrameCounter / kPeriodDivisor;
+  SetVariableNumber(g_Bindings.fps, g_uMeasuredFps);
+  g_uFrameCounter = 0;
+
+  // The rate decided at the end of the previous period, published before this period decides.
+  SetVariableNumber(g_Bindings.ticrate, static_cast<uint32_t>(g_iCurrentTickRate));
+  DecideTickRate();
+  RefreshTimerResolution();
+  RefreshVersion();
+  g_flNextSampleTime = gpGlobals->time + kPeriodSeconds;
+}
+
+}  // namespace
+
+int32_t TickRateStep(int64_t gap) {
+  if (gap > 100) return 75;
+  if (gap > 50) return 38;
+  if (gap > 20) return 15;
+  if (gap > 10) return 8;
+  if (gap > 5) return 3;
+  if (gap > 0) return 1;
+  return 0;
+}
+
+void MonitorFrame() {
+  if (gpGlobals == nullptr || gpGlobals->deathmatch == 0.0f) return;
+  if (gpGlobals->time < g_flNextSampleTime) {
+    ++g_uFrameCounter;
+    return;
+  }
+  EndPeriod();
+}
+
+void StartMeasuringPeriod() {
+  g_uFrameCounter = 0;
+  SetVariableString(g_Bindings.fps, "1.0");
+  SetVariableString(g_Bindings.ticrate, "1.0");
+  if (gpGlobals != nullptr) g_flNextSampleTime = gpGlobals->time + kPeriodSeconds;
+}

@@ -1,0 +1,97 @@
+#include "perf/startup.h"
+
+#include <cmath>
+
+#include "commands/plugin_log.h"
+#include "frame/globals.h"
+
+VariableBindings g_Bindings;
+int32_t g_iCurrentTickRate = 100;
+
+namespace {
+
+constexpr int kPublished = FCVAR_SERVER | FCVAR_EXTDLL | FCVAR_UNLOGGED;
+constexpr int kPublic = FCVAR_SERVER | FCVAR_EXTDLL;
+constexpr int kExternal = FCVAR_EXTDLL;
+
+// Handed to the engine by address; it links them into its list and keeps them.
+cvar_t g_ConsoleVariables[] = {
+    {"qrv_fps", "100", kPublished, 100.0f, nullptr},
+    {"qrv_ticrate", "100", kPublished, 100.0f, nullptr},
+    {"qrv_vemtark_autofps", "100", kExternal, 100.0f, nullptr},
+    {"qrv_vemtark_sleepsm", "3", kExternal, 3.0f, nullptr},
+    {"qrv_vemtark_join_msg", "1", kExternal, 1.0f, nullptr},
+    {"qrv_vemtark_info", "1", kExternal, 1.0f, nullptr},
+    {"qrv_vemtark_sysrate", "0", kExternal, 0.0f, nullptr},
+    {"qrv_vemtark_cpu", "0", kExternal, 0.0f, nullptr},
+    {"qrv_vemtark_cpu_mspike", "3", kExternal, 3.0f, nullptr},
+    {"qrv_vemtark_cpu_spikelevel", "75", kExternal, 75.0f, nullptr},
+    {"qrv_vemtark_cpu_timer", "2", kExternal, 2.0f, nullptr},
+    {"qrv_vemtark_version", "1.60.05A", kPublic, 0.0f, nullptr},
+    {"qrv_vemtark_engine", "0", kExternal, 0.0f, nullptr},
+    {"qrv_vemtark_proc_mdl", "0", kExternal, 0.0f, nullptr},
+    {nullptr, nullptr, 0, 0.0f, nullptr},
+};
+
+const char kSeparator[] = "=============-----------------------------=============\n";
+const char kProductLine[] =
+    "QRV Vem-Tark v1.60.05A - The Counter-Strike Dedicated Server Anti-ping plugin.";
+
+cvar_t *Bind(const char *name) {
+  cvar_t *variable =
+      g_engfuncs.pfnCVarGetPointer != nullptr ? g_engfuncs.pfnCVarGetPointer(name) : nullptr;
+  if (variable == nullptr) {
+    WriteLog(true, LOG_LEVEL_ERROR, "Console variable %s not found; its work is skipped.", name);
+  }
+  return variable;
+}
+
+}  // namespace
+
+void SetVariableString(cvar_t *variable, const char *text) {
+  if (variable == nullptr || g_engfuncs.pfnCvar_DirectSet == nullptr) return;
+  g_engfuncs.pfnCvar_DirectSet(variable, const_cast<char *>(text));
+}
+
+void RefreshVersion() { SetVariableString(g_Bindings.version, kPluginVersion); }
+
+int32_t VariableToInt32(const cvar_t *variable) {
+  if (variable == nullptr) return 0;
+  float value = variable->value;
+  if (std::isnan(value)) return 0;
+  if (value >= 2147483648.0f) return INT32_MAX;
+  if (value <= -2147483648.0f) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+void RunStartup() {
+  WriteLog(true, LOG_LEVEL_LOG, "%s, %s, %s", kProductLine, kBuildDate, kBuildDate);
+  WriteLog(true, LOG_LEVEL_LOG, "   %s", kPluginAuthor);
+  WriteLog(true, LOG_LEVEL_LOG, "   %s", kPluginUrl);
+  WriteLog(true, LOG_LEVEL_LOG, "Compiled: %s, %s +300 (GMT)", kBuildDate, kBuildTime);
+
+  for (cvar_t *record = g_ConsoleVariables; record->name != nullptr; ++record) {
+    if (g_engfuncs.pfnCVarRegister != nullptr) g_engfuncs.pfnCVarRegister(record);
+  }
+
+  g_Bindings.fps = Bind("qrv_fps");
+  g_Bindings.ticrate = Bind("qrv_ticrate");
+  g_Bindings.autoFps = Bind("qrv_vemtark_autofps");
+  g_Bindings.sleepSm = Bind("qrv_vemtark_sleepsm");
+  g_Bindings.joinMsg = Bind("qrv_vemtark_join_msg");
+  g_Bindings.info = Bind("qrv_vemtark_info");
+  g_Bindings.sysRate = Bind("qrv_vemtark_sysrate");
+  g_Bindings.version = Bind("qrv_vemtark_version");
+  g_Bindings.sysTicrate = Bind("sys_ticrate");
+
+  PrefixedConsolePrint("%s", kSeparator);
+  PrefixedConsolePrint(" %s %s\n", kProductLine, "Made by QRV Dev Team; free for every server.");
+  PrefixedConsolePrint("%s", kSeparator);
+
+  if (g_Bindings.sysTicrate != nullptr) {
+    g_Bindings.sysTicrate->flags |= FCVAR_SERVER | FCVAR_UNLOGGED;
+    SetVariableString(g_Bindings.sysTicrate, "100.0");
+  }
+  g_iCurrentTickRate = 100;
+  ClearPlayerPresence();
+}

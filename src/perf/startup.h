@@ -1,0 +1,37 @@
+// The performance engine's console variables, the engine variables it steers, and the one-time
+// start-up that a Metamod attach runs.
+#pragma once
+
+#include <cstdint>
+
+#include "sdk/edict.h"
+
+// The live engine records of the variables (what pfnCVarGetPointer answered at start-up). A
+// binding the engine did not answer stays null, and the work that needs it is skipped.
+struct VariableBindings {
+  cvar_t *fps;        // qrv_fps: measured frame rate
+  cvar_t *ticrate;    // qrv_ticrate: tick rate decided one period earlier
+  cvar_t *autoFps;    // qrv_vemtark_autofps: target of the automatic adjustment
+  cvar_t *sleepSm;    // qrv_vemtark_sleepsm: requested timer resolution in ms
+  cvar_t *joinMsg;    // qrv_vemtark_join_msg: frame-rate join message mode
+  cvar_t *info;       // qrv_vemtark_info: server-information join message mode
+  cvar_t *sysRate;    // qrv_vemtark_sysrate: fixed tick rate
+  cvar_t *version;    // qrv_vemtark_version
+  cvar_t *sysTicrate; // the engine's sys_ticrate
+};
+extern VariableBindings g_Bindings;
+
+// The tick rate the plug-in last decided; 100 after start-up, carried over between maps.
+extern int32_t g_iCurrentTickRate;
+
+// Writes a variable's text (and so its value) through the engine's direct set.
+void SetVariableString(cvar_t *variable, const char *text);
+
+// Puts qrv_vemtark_version back to the plug-in's version.
+void RefreshVersion();
+
+// A variable's value truncated toward zero into a signed 32-bit number, clamped to its range.
+int32_t VariableToInt32(const cvar_t *variable);
+
+// Banner, variable registration and bindings, sys_ticrate taken over, state reset.
+void RunStartup();

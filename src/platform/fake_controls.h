@@ -1,0 +1,21 @@
+// Controls of the fake platform that the test build of the plug-in exports beside the nine
+// real entry points. Tests resolve them by name from the loaded binary.
+#pragma once
+
+#include <cstdint>
+
+extern "C" {
+// Device minimum that the fake timer reports (1 ms until set).
+typedef void (*QrvFakeSetTimerMinimumFn)(uint32_t milliseconds);
+// Every timeBeginPeriod/timeEndPeriod so far, one "begin N" or "end N" per line.
+typedef const char *(*QrvFakeTimerEventsFn)(void);
+// Fixed local time of day for log stamps; a negative hour returns to the real clock.
+typedef void (*QrvFakeSetLocalTimeFn)(int hour, int minute, int second);
+// Every message box so far, one "caption|text|style" per line.
+typedef const char *(*QrvFakeMessageBoxesFn)(void);
+}
+
+#define QRV_FAKE_SET_TIMER_MINIMUM "QrvFake_SetTimerMinimum"
+#define QRV_FAKE_TIMER_EVENTS "QrvFake_TimerEvents"
+#define QRV_FAKE_SET_LOCAL_TIME "QrvFake_SetLocalTime"
+#define QRV_FAKE_MESSAGE_BOXES "QrvFake_MessageBoxes"

@@ -1,0 +1,31 @@
+#include <dlfcn.h>
+
+#include <cstring>
+
+#include "platform/platform.h"
+
+// Binding the oldest dlopen keeps the i386 library loadable on servers with an older C library
+// (glibc 2.34 moved dlopen into libc under a new version).
+#if defined(__i386__) && defined(__GLIBC__)
+__asm__(".symver dlopen,dlopen@GLIBC_2.1");
+__asm__(".symver dlsym,dlsym@GLIBC_2.0");
+__asm__(".symver dlclose,dlclose@GLIBC_2.0");
+#endif
+
+namespace platform {
+
+int CompareStrings(const char *a, const char *b) { return std::strcmp(a, b); }
+
+LibraryHandle OpenLibrary(const char *path) { return dlopen(path, RTLD_NOW); }
+
+void *LibrarySymbol(LibraryHandle library, const char *name) {
+  return library != nullptr ? dlsym(library, name) : nullptr;
+}
+
+void CloseLibrary(LibraryHandle library) {
+  if (library != nullptr) dlclose(library);
+}
+
+}  // namespace platform
+
+__attribute__((destructor)) static void ProcessDetach() { OnProcessDetach(); }

@@ -1,0 +1,27 @@
+#include <windows.h>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+int CompareStrings(const char *a, const char *b) { return lstrcmpA(a, b); }
+
+LibraryHandle OpenLibrary(const char *path) {
+  return reinterpret_cast<LibraryHandle>(LoadLibraryA(path));
+}
+
+void *LibrarySymbol(LibraryHandle library, const char *name) {
+  if (library == nullptr) return nullptr;
+  return reinterpret_cast<void *>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void CloseLibrary(LibraryHandle library) {
+  if (library != nullptr) FreeLibrary(static_cast<HMODULE>(library));
+}
+
+}  // namespace platform
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_DETACH) OnProcessDetach();
+  return TRUE;
+}

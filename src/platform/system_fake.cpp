@@ -1,0 +1,77 @@
+// Test double of the timer, message box and clock services, compiled into the test build of the
+// plug-in only. Its state is inspected through the controls declared in fake_controls.h.
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "platform/fake_controls.h"
+#include "platform/platform.h"
+
+#if defined(_WIN32)
+#define QRV_FAKE_EXPORT __declspec(dllexport)
+#else
+#define QRV_FAKE_EXPORT __attribute__((visibility("default")))
+#endif
+
+namespace {
+uint32_t g_deviceMinimum = 1;
+std::string g_timerEvents;
+std::string g_messageBoxes;
+int g_fixedHour = -1;
+int g_fixedMinute = 0;
+int g_fixedSecond = 0;
+
+void AppendTimerEvent(const char *what, uint32_t milliseconds) {
+  char line[48];
+  std::snprintf(line, sizeof(line), "%s %u\n", what, static_cast<unsigned>(milliseconds));
+  g_timerEvents += line;
+}
+}  // namespace
+
+namespace platform {
+
+void GetTimerCaps(TimerCaps *caps) {
+  caps->wPeriodMin = g_deviceMinimum;
+  caps->wPeriodMax = 1000000;
+}
+
+void BeginTimerPeriod(uint32_t milliseconds) { AppendTimerEvent("begin", milliseconds); }
+
+void EndTimerPeriod(uint32_t milliseconds) { AppendTimerEvent("end", milliseconds); }
+
+void ShowMessageBox(const char *text, const char *caption, unsigned style) {
+  g_messageBoxes += caption;
+  g_messageBoxes += '|';
+  g_messageBoxes += text;
+  g_messageBoxes += '|';
+  g_messageBoxes += std::to_string(style);
+  g_messageBoxes += '\n';
+  std::fprintf(stderr, "[%s] %s\n", caption, text);
+  std::fflush(stderr);
+}
+
+TimeOfDay LocalTimeOfDay() {
+  if (g_fixedHour >= 0) return TimeOfDay{g_fixedHour, g_fixedMinute, g_fixedSecond};
+  std::time_t now = std::time(nullptr);
+  const std::tm *local = std::localtime(&now);
+  return TimeOfDay{local->tm_hour, local->tm_min, local->tm_sec};
+}
+
+}  // namespace platform
+
+extern "C" {
+
+QRV_FAKE_EXPORT void QrvFake_SetTimerMinimum(uint32_t milliseconds) {
+  g_deviceMinimum = milliseconds;
+}
+
+QRV_FAKE_EXPORT const char *QrvFake_TimerEvents(void) { return g_timerEvents.c_str(); }
+
+QRV_FAKE_EXPORT void QrvFake_SetLocalTime(int hour, int minute, int second) {
+  g_fixedHour = hour;
+  g_fixedMinute = minute;
+  g_fixedSecond = second;
+}
+
+QRV_FAKE_EXPORT const char *QrvFake_MessageBoxes(void) { return g_messageBoxes.c_str(); }
+}

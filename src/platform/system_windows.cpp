@@ -1,0 +1,32 @@
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <ctime>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+void GetTimerCaps(TimerCaps *caps) {
+  TIMECAPS win{};
+  timeGetDevCaps(&win, sizeof(win));
+  caps->wPeriodMin = win.wPeriodMin;
+  caps->wPeriodMax = win.wPeriodMax;
+}
+
+void BeginTimerPeriod(uint32_t milliseconds) { timeBeginPeriod(milliseconds); }
+
+void EndTimerPeriod(uint32_t milliseconds) { timeEndPeriod(milliseconds); }
+
+void ShowMessageBox(const char *text, const char *caption, unsigned style) {
+  MessageBoxA(nullptr, text, caption, style);
+}
+
+TimeOfDay LocalTimeOfDay() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_s(&local, &now);
+  return TimeOfDay{local.tm_hour, local.tm_min, local.tm_sec};
+}
+
+}  // namespace platform
