@@ -1,0 +1,203 @@
+#!/usr/bin/env bash
+# Checks the four plug-in binaries that cannot all run here: file type and machine, the exact
+# undecorated export list, the libraries they need, and (32-bit Linux) the newest C library
+# version they require. One line per check, then "N passed, M failed"; nonzero exit on failure.
+#
+# usage: scripts/check_binaries.sh [build root, default build]
+set -uo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${1:-$root/build}
+
+so32=$build/linux-i386/bin/qrv_vemtark_mm_i386.so
+so64=$build/linux/bin/qrv_vemtark_mm_amd64.so
+dll32=$build/win32/bin/qrv_vemtark_mm.dll
+dll64=$build/win64/bin/qrv_vemtark_mm.dll
+
+# What the engine and Metamod look up by name; nothing more may be visible.
+expected_exports="GetEntityAPI2
+GetEntityAPI2_Post
+GetNewDLLFunctions
+GiveFnptrsToDll
+Meta_Attach
+Meta_Detach
+Meta_Init
+Meta_Query
+Server_GetBlendingInterface"
+
+# The oldest C library the 32-bit servers we support run.
+glibc_limit=2.17
+
+passed=0
+failed=0
+
+pass() {
+  echo "PASS $1"
+  passed=$((passed + 1))
+}
+fail() {
+  echo "FAIL $1: $2"
+  failed=$((failed + 1))
+}
+
+pe_objdump() {  # the mingw objdump knows PE for sure; the host one usually does too
+  local tool
+  for tool in x86_64-w64-mingw32-objdump i686-w64-mingw32-objdump objdump; do
+    if command -v "$tool" >/dev/null 2>&1; then
+      "$tool" "$@"
+      return
+    fi
+  done
+  echo "no objdump found" >&2
+  return 127
+}
+
+# Compares a list of names (one per line) with the expected exports; prints the difference.
+export_difference() {
+  local actual
+  actual=$(sort -u <<<"$1" | sed '/^$/d')
+  local extra missing
+  extra=$(comm -13 <(echo "$expected_exports") <(echo "$actual") | tr '\n' ' ')
+  missing=$(comm -23 <(echo "$expected_exports") <(echo "$actual") | tr '\n' ' ')
+  [ -z "$extra$missing" ] && return 0
+  local why=""
+  [ -n "$missing" ] && why="missing: ${missing% }"
+  [ -n "$extra" ] && why="${why:+$why; }unexpected: ${extra% }"
+  echo "$why"
+  return 1
+}
+
+check_elf() {
+  local file=$1 label=$2 class=$3 machine=$4
+  shift 4
+  local -a allowed=("$@")
+  if [ ! -f "$file" ]; then
+    fail "$label type" "$file not found (build the preset first)"
+    fail "$label exports" "$file not found"
+    fail "$label needed libraries" "$file not found"
+    return 1
+  fi
+
+  local header got_class got_machine
+  header=$(readelf -h "$file" 2>&1)
+  got_class=$(sed -n -E 's/^ *Class: *(.*)$/\1/p' <<<"$header")
+  got_machine=$(sed -n -E 's/^ *Machine: *(.*)$/\1/p' <<<"$header")
+  if [ "$got_class" = "$class" ] && [ "$got_machine" = "$machine" ]; then
+    pass "$label type: $class, $machine"
+  else
+    fail "$label type" "expected $class $machine, found ${got_class:-?} ${got_machine:-?}"
+  fi
+
+  # Every defined dynamic symbol, whatever its kind, with any @version stripped.
+  local names why
+  names=$(nm -D --defined-only "$file" 2>/dev/null | awk 'NF >= 3 { print $3 }' | sed 's/@.*//')
+  if why=$(export_difference "$names"); then
+    pass "$label exports exactly the nine entry points"
+  else
+    fail "$label exports" "$why"
+  fi
+
+  local needed bad=""
+  needed=$(readelf -d "$file" 2>/dev/null | sed -n -E 's/.*\(NEEDED\).*\[(.*)\].*/\1/p')
+  local lib ok a
+  for lib in $needed; do
+    ok=0
+    for a in "${allowed[@]}"; do
+      [ "$lib" = "$a" ] && ok=1
+    done
+    [ $ok -eq 1 ] || bad="$bad $lib"
+  done
+  if [ -z "$bad" ]; then
+    pass "$label needed libraries: ${needed//$'\n'/ }"
+  else
+    fail "$label needed libraries" "not allowed:$bad (allowed: ${allowed[*]})"
+  fi
+}
+
+check_glibc() {
+  local file=$1 label=$2
+  [ -f "$file" ] || {
+    fail "$label C library version" "$file not found"
+    return
+  }
+  # objdump -T: "... DF *UND* ... (GLIBC_2.34) dlopen" or "... GLIBC_2.0 malloc".
+  local versions newest
+  versions=$(objdump -T "$file" 2>/dev/null |
+    sed -n -E 's/.*[( ]GLIBC_([0-9]+(\.[0-9]+)+)\)? +([^ ]+)$/\1 \3/p')
+  newest=$(cut -d' ' -f1 <<<"$versions" | sed '/^$/d' | sort -V | tail -n 1)
+  if [ -z "$newest" ]; then
+    fail "$label C library version" "no GLIBC symbol versions found (objdump -T)"
+    return
+  fi
+  if [ "$(printf '%s\n%s\n' "$newest" "$glibc_limit" | sort -V | tail -n 1)" = "$glibc_limit" ]; then
+    pass "$label requires GLIBC_$newest at most (limit $glibc_limit)"
+  else
+    local culprits
+    culprits=$(while read -r v s; do
+      [ "$(printf '%s\n%s\n' "$v" "$glibc_limit" | sort -V | tail -n 1)" = "$glibc_limit" ] ||
+        echo "$s@GLIBC_$v"
+    done <<<"$versions" | sort -u | tr '\n' ' ')
+    fail "$label C library version" "requires GLIBC_$newest, above $glibc_limit, because of: ${culprits% }"
+  fi
+}
+
+check_pe() {
+  local file=$1 label=$2 format=$3
+  if [ ! -f "$file" ]; then
+    fail "$label type" "$file not found (build the preset first)"
+    fail "$label exports" "$file not found"
+    fail "$label imported DLLs" "$file not found"
+    return 1
+  fi
+
+  local got
+  got=$(pe_objdump -f "$file" 2>&1 | sed -n -E 's/.*file format ([^ ]+).*/\1/p' | head -n 1)
+  if [ "$got" = "$format" ]; then
+    pass "$label type: $format"
+  else
+    fail "$label type" "expected $format, found ${got:-unreadable}"
+  fi
+
+  local private
+  private=$(pe_objdump -p "$file" 2>/dev/null)
+
+  # The names in the export table's "[Ordinal/Name Pointer] Table" section, decoration kept.
+  local names why
+  names=$(awk '/^\[Ordinal\/Name Pointer\] Table/ { inside = 1; next }
+               inside && /^[[:space:]]*$/ { inside = 0 }
+               inside { print $NF }' <<<"$private")
+  if why=$(export_difference "$names"); then
+    pass "$label exports exactly the nine entry points, undecorated"
+  else
+    fail "$label exports" "$why"
+  fi
+
+  local dlls bad="" dll lower
+  dlls=$(sed -n -E 's/^[[:space:]]*DLL Name: (.*)$/\1/p' <<<"$private" | tr -d '\r')
+  for dll in $dlls; do
+    lower=${dll,,}
+    case $lower in
+      kernel32.dll | user32.dll | winmm.dll | msvcrt.dll | advapi32.dll | api-ms-win-crt-*) ;;
+      libstdc++* | libgcc* | libwinpthread*) bad="$bad $dll (mingw run-time, link it statically)" ;;
+      *) bad="$bad $dll (not an allowed Windows system DLL)" ;;
+    esac
+  done
+  if [ -z "$dlls" ]; then
+    fail "$label imported DLLs" "no import table found"
+  elif [ -z "$bad" ]; then
+    pass "$label imported DLLs: ${dlls//$'\n'/ }"
+  else
+    fail "$label imported DLLs" "${bad# }"
+  fi
+}
+
+check_elf "$so32" "linux-i386 qrv_vemtark_mm_i386.so" ELF32 "Intel 80386" \
+  libc.so.6 libm.so.6 libdl.so.2 ld-linux.so.2
+check_glibc "$so32" "linux-i386 qrv_vemtark_mm_i386.so"
+check_elf "$so64" "linux qrv_vemtark_mm_amd64.so" ELF64 "Advanced Micro Devices X86-64" \
+  libc.so.6 libm.so.6 libdl.so.2 ld-linux-x86-64.so.2
+check_pe "$dll32" "win32 qrv_vemtark_mm.dll" pei-i386
+check_pe "$dll64" "win64 qrv_vemtark_mm.dll" pei-x86-64
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

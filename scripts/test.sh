@@ -1,0 +1,168 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every preset, runs every suite (Linux natively, Windows under
+# wine64, the sanitizer build natively) and checks the release binaries.
+# Prints one line per build, suite and binary check, and ends with exactly one line
+# "N passed, M failed". Exit status is nonzero when anything failed.
+#
+# Logs of every step: build/logs/.
+# QRV_PRESETS="linux win64" limits the run to some presets (default: all of them);
+# QRV_TEST_TIMEOUT (seconds, default 1200) bounds each suite; QRV_JOBS (default 2) the build.
+set -uo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root" || exit 1
+
+read -r -a presets <<<"${QRV_PRESETS:-linux linux-i386 win32 win64 sanitize}"
+jobs=${QRV_JOBS:-2}
+suite_timeout=${QRV_TEST_TIMEOUT:-1200}
+logs=build/logs
+mkdir -p "$logs"
+
+passed=0
+failed=0
+
+fail_tail() {  # shows why a step failed without flooding the console
+  sed -e 's/^/    | /' "$1" | tail -n "${2:-25}"
+}
+
+finish() {
+  echo "$passed passed, $failed failed"
+  if [ "$failed" -eq 0 ]; then exit 0; fi
+  exit 1
+}
+
+# --- packages ---------------------------------------------------------------------------------
+if ! bash scripts/deps.sh >"$logs/deps.log" 2>&1; then
+  echo "deps: FAILED to install the packages the build needs ($logs/deps.log)"
+  fail_tail "$logs/deps.log"
+  failed=$((failed + 1))
+  finish
+fi
+echo "deps: ok"
+
+# --- builds -----------------------------------------------------------------------------------
+declare -A built=()
+for preset in "${presets[@]}"; do
+  configure_log=$logs/$preset-configure.log
+  build_log=$logs/$preset-build.log
+  start=$SECONDS
+  if ! cmake --preset "$preset" >"$configure_log" 2>&1; then
+    echo "build $preset: FAILED to configure ($configure_log)"
+    fail_tail "$configure_log"
+    failed=$((failed + 1))
+    continue
+  fi
+  if ! cmake --build --preset "$preset" -j "$jobs" >"$build_log" 2>&1; then
+    echo "build $preset: FAILED ($build_log)"
+    grep -E -m 15 'error|Error|undefined reference' "$build_log" | sed -e 's/^/    | /'
+    failed=$((failed + 1))
+    continue
+  fi
+  built[$preset]=1
+  echo "build $preset: ok ($((SECONDS - start)) s)"
+done
+
+# --- suites -----------------------------------------------------------------------------------
+# Counts one GoogleTest run. A run that crashes, times out or exits nonzero without reporting
+# failed tests is a failure of its own; so is a run that exits 0 without its summary line.
+run_suite() {
+  local preset=$1 exe=$2
+  local name
+  name=$(basename "$exe" .exe)
+  local log=$logs/$preset-$name.log
+  local -a cmd
+  case $preset in
+    win64) cmd=(bash scripts/wine.sh "$exe") ;;
+    sanitize)
+      cmd=(env "ASAN_OPTIONS=halt_on_error=1:print_stacktrace=1:detect_leaks=1"
+        "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1" "$exe")
+      ;;
+    *) cmd=("$exe") ;;
+  esac
+
+  local start=$SECONDS rc=0
+  # The braces keep bash's own "Segmentation fault" notice off the console; the status says it.
+  { timeout -k 30 "$suite_timeout" "${cmd[@]}" --gtest_brief=0 --gtest_color=no \
+    </dev/null >"$log" 2>&1; } 2>/dev/null || rc=$?
+
+  # Windows programs end their lines with CR LF.
+  local p f s
+  p=$(tr -d '\r' <"$log" | sed -n -E 's/^\[  PASSED  \] ([0-9]+) tests?\..*/\1/p' | tail -n 1)
+  f=$(tr -d '\r' <"$log" | sed -n -E 's/^\[  FAILED  \] ([0-9]+) tests?, listed below.*/\1/p' |
+    tail -n 1)
+  s=$(tr -d '\r' <"$log" | sed -n -E 's/^\[  SKIPPED \] ([0-9]+) tests?, listed below.*/\1/p' |
+    tail -n 1)
+  p=${p:-0}
+  f=${f:-0}
+  s=${s:-0}
+
+  local extra="" own=0
+  if [ "$rc" -eq 124 ] || [ "$rc" -eq 137 ]; then
+    extra="; timed out after ${suite_timeout} s"
+    own=1
+  elif [ "$rc" -gt 128 ] && [ "$rc" -lt 160 ]; then
+    extra="; killed by signal $(kill -l $((rc - 128)) 2>/dev/null || echo $((rc - 128)))"
+    own=1
+  elif [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then
+    extra="; exited with status $rc without a failure count (crash or sanitizer report?)"
+    own=1
+  elif [ "$rc" -eq 0 ] && ! tr -d '\r' <"$log" | grep -q -E '^\[  PASSED  \] [0-9]+ tests?\.'; then
+    extra="; no GoogleTest summary in the output"
+    own=1
+  fi
+  [ "$s" -gt 0 ] && extra="$extra; $s skipped"
+
+  passed=$((passed + p))
+  failed=$((failed + f + own))
+  printf '%-9s %-22s %5d passed, %d failed (%d s, %s)%s\n' \
+    "$preset" "$name" "$p" "$f" "$((SECONDS - start))" "$log" "$extra"
+  if [ "$f" -gt 0 ]; then
+    tr -d '\r' <"$log" | grep -E '^\[  FAILED  \] [A-Za-z_]' | sort -u | head -n 20 |
+      sed -e 's/^/    | /'
+  fi
+  if [ "$own" -eq 1 ]; then
+    tr -d '\r' <"$log" | fail_tail /dev/stdin 15
+  fi
+}
+
+for preset in "${presets[@]}"; do
+  case $preset in linux | win64 | sanitize) ;; *) continue ;; esac
+  if [ -z "${built[$preset]:-}" ]; then
+    echo "$preset: suites not run, the build failed"
+    continue
+  fi
+  # The suites CMake registered, so that a stale executable of a removed suite never runs.
+  mapfile -t suites < <(ctest --test-dir "build/$preset" -N 2>/dev/null |
+    sed -n -E 's/^ *Test +#[0-9]+: +([A-Za-z0-9_]+).*/\1/p')
+  if [ ${#suites[@]} -eq 0 ]; then
+    echo "$preset: FAILED, no test suite is registered (tests/behaviour and tests/unit empty?)"
+    failed=$((failed + 1))
+    continue
+  fi
+  for suite in "${suites[@]}"; do
+    exe=build/$preset/bin/$suite
+    [ "$preset" = win64 ] && exe=$exe.exe
+    if [ ! -f "$exe" ]; then
+      echo "$preset $suite: FAILED, $exe was not built"
+      failed=$((failed + 1))
+      continue
+    fi
+    run_suite "$preset" "$exe"
+  done
+done
+
+# --- release binaries -------------------------------------------------------------------------
+check_log=$logs/check_binaries.log
+bash scripts/check_binaries.sh build >"$check_log" 2>&1
+summary=$(tail -n 1 "$check_log")
+if [[ $summary =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
+  sed -e '$d' -e 's/^/binaries: /' "$check_log"
+  passed=$((passed + BASH_REMATCH[1]))
+  failed=$((failed + BASH_REMATCH[2]))
+else
+  echo "binaries: FAILED, check_binaries.sh gave no summary ($check_log)"
+  fail_tail "$check_log"
+  failed=$((failed + 1))
+fi
+
+finish
