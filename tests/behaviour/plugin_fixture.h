@@ -1,0 +1,91 @@
+// What the behaviour tests share about this plug-in: where it logs, and the controls of its
+// test build's fake platform (timer device minimum, timer calls, message boxes, clock).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/fake_controls.h"
+#include "session.h"
+
+namespace qrvtest {
+
+inline std::string LogPath(const std::string &gameDir = "cstrike") {
+  return gameDir + "/addons/qrv_vemtark/logs/qrv_vemtark.log";
+}
+
+inline std::vector<std::string> Lines(const std::string &text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// The plug-in's log lines without their "[hh:mm:ss] " stamps.
+inline std::vector<std::string> LogMessages(const emu::Session &server,
+                                            const std::string &gameDir = "cstrike") {
+  std::vector<std::string> messages;
+  for (const std::string &line : Lines(server.ReadFile(LogPath(gameDir)))) {
+    messages.push_back(line.size() > 11 ? line.substr(11) : line);
+  }
+  return messages;
+}
+
+// The fake platform of the test build, resolved from the loaded binary.
+class FakePlatform {
+ public:
+  explicit FakePlatform(const emu::Library &library)
+      : setTimerMinimum_(library.Export<QrvFakeSetTimerMinimumFn>(QRV_FAKE_SET_TIMER_MINIMUM)),
+        timerEvents_(library.Export<QrvFakeTimerEventsFn>(QRV_FAKE_TIMER_EVENTS)),
+        setLocalTime_(library.Export<QrvFakeSetLocalTimeFn>(QRV_FAKE_SET_LOCAL_TIME)),
+        messageBoxes_(library.Export<QrvFakeMessageBoxesFn>(QRV_FAKE_MESSAGE_BOXES)) {}
+
+  bool Resolved() const {
+    return setTimerMinimum_ && timerEvents_ && setLocalTime_ && messageBoxes_;
+  }
+  void SetTimerMinimum(uint32_t milliseconds) const { setTimerMinimum_(milliseconds); }
+  std::vector<std::string> TimerEvents() const { return Lines(timerEvents_()); }
+  void SetLocalTime(int hour, int minute, int second) const {
+    setLocalTime_(hour, minute, second);
+  }
+  std::vector<std::string> MessageBoxes() const { return Lines(messageBoxes_()); }
+
+  // Every begun period ended exactly once, in order, and nothing ended that was not begun.
+  ::testing::AssertionResult TimerBalanced() const {
+    std::vector<std::string> events = TimerEvents();
+    std::string open;
+    for (const std::string &event : events) {
+      if (event.rfind("begin ", 0) == 0) {
+        if (!open.empty()) return ::testing::AssertionFailure() << "begun twice: " << event;
+        open = event.substr(6);
+      } else if (event.rfind("end ", 0) == 0) {
+        if (open != event.substr(4)) {
+          return ::testing::AssertionFailure() << "ended what was not begun: " << event;
+        }
+        open.clear();
+      }
+    }
+    if (!open.empty()) return ::testing::AssertionFailure() << "still begun: " << open;
+    return ::testing::AssertionSuccess();
+  }
+
+ private:
+  QrvFakeSetTimerMinimumFn setTimerMinimum_;
+  QrvFakeTimerEventsFn timerEvents_;
+  QrvFakeSetLocalTimeFn setLocalTime_;
+  QrvFakeMessageBoxesFn messageBoxes_;
+};
+
+inline emu::SessionOptions TestBuild() {
+  emu::SessionOptions options;
+  options.build = emu::PluginBuild::kTest;
+  return options;
+}
+
+}  // namespace qrvtest
