@@ -90,6 +90,8 @@ void RegisterAllRegistryVariables() {
   }
 }
 
+int RegistryRecordsUsed() { return g_iRegistryCount; }
+
 const char *RegistryString(int slot) {
   if (slot < 0 || slot >= kRegistrySlots) return "";
   const cvar_t *variable = g_pRegistryVariables[slot];

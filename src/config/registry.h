@@ -31,5 +31,8 @@ cvar_t *RegisterVariable(int slot, const char *defaultValue, int flags);
 // All 34 slots in ascending order with their defaults, as game initialisation does it.
 void RegisterAllRegistryVariables();
 
+// Records taken so far (the limit is 60).
+int RegistryRecordsUsed();
+
 // The text of a slot's variable, "" while it is not registered.
 const char *RegistryString(int slot);
