@@ -19,4 +19,8 @@ if [ ! -x build/bench/bin/qrv_bench ]; then
   exit 1
 fi
 
+# Medians of five repetitions unless told otherwise: a single run on a busy machine says little.
+if [ $# -eq 0 ]; then
+  set -- --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+fi
 exec build/bench/bin/qrv_bench "$@"

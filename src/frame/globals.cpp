@@ -68,7 +68,3 @@ string_t MakeEngineString(const char *text) {
 bool EngineStringEquals(string_t offset, const char *text) {
   return std::strcmp(EngineString(offset), text) == 0;
 }
-
-void SetMetaResult(META_RES result) {
-  if (gpMetaGlobals != nullptr) gpMetaGlobals->mres = result;
-}

@@ -42,4 +42,6 @@ const char *EngineString(string_t offset);
 string_t MakeEngineString(const char *text);
 bool EngineStringEquals(string_t offset, const char *text);
 
-void SetMetaResult(META_RES result);
+inline void SetMetaResult(META_RES result) {
+  if (gpMetaGlobals != nullptr) gpMetaGlobals->mres = result;
+}

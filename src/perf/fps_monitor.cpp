@@ -7,6 +7,8 @@
 #include "perf/startup.h"
 
 uint32_t g_uMeasuredFps = 0;
+uint32_t g_uFrameCounter = 0;
+float g_flNextSampleTime = 0.0f;
 
 namespace {
 
@@ -18,9 +20,6 @@ constexpr uint32_t kLowestTarget = 49;
 constexpr int64_t kHighestTickRate = 1200;
 constexpr int64_t kTickRateAfterOvershoot = 1000;
 constexpr int64_t kLowestTickRate = 100;
-
-uint32_t g_uFrameCounter = 0;
-float g_flNextSampleTime = 0.0f;
 
 void SetVariableNumber(cvar_t *variable, long long number) {
   char text[64];
@@ -60,7 +59,9 @@ void RefreshTimerResolution() {
   BeginTimerResolution(static_cast<uint32_t>(VariableToInt32(g_Bindings.sleepSm)));
 }
 
-void EndPeriod() {
+}  // namespace
+
+void EndMeasuringPeriod() {
   // The frame that ends the period counts, and the divisor stays 4 however long the period
   // really was, so a stalled server shows an inflated figure for one period.
   ++g_uFrameCounter;
@@ -76,8 +77,6 @@ void EndPeriod() {
   g_flNextSampleTime = gpGlobals->time + kPeriodSeconds;
 }
 
-}  // namespace
-
 int32_t TickRateStep(int64_t gap) {
   if (gap > 100) return 75;
   if (gap > 50) return 38;
@@ -86,15 +85,6 @@ int32_t TickRateStep(int64_t gap) {
   if (gap > 5) return 3;
   if (gap > 0) return 1;
   return 0;
-}
-
-void MonitorFrame() {
-  if (gpGlobals == nullptr || gpGlobals->deathmatch == 0.0f) return;
-  if (gpGlobals->time < g_flNextSampleTime) {
-    ++g_uFrameCounter;
-    return;
-  }
-  EndPeriod();
 }
 
 void StartMeasuringPeriod() {

@@ -4,11 +4,29 @@
 
 #include <cstdint>
 
+#include "frame/globals.h"
+
 // Frame rate of the last finished period (frames / 4).
 extern uint32_t g_uMeasuredFps;
 
-// The body of the per-frame hook.
-void MonitorFrame();
+// Frames counted in the running period, and the game time at which it ends.
+extern uint32_t g_uFrameCounter;
+extern float g_flNextSampleTime;
+
+// Publishes the period's frame rate and decides tick rate and timer resolution.
+void EndMeasuringPeriod();
+
+// The body of the per-frame hook. Inline because it runs on every server frame: on frames that
+// do not end a period it only compares and counts.
+inline void MonitorFrame() {
+  const globalvars_t *globals = gpGlobals;
+  if (globals == nullptr || globals->deathmatch == 0.0f) return;
+  if (globals->time < g_flNextSampleTime) {
+    ++g_uFrameCounter;
+    return;
+  }
+  EndMeasuringPeriod();
+}
 
 // Starts a fresh period at map activation.
 void StartMeasuringPeriod();

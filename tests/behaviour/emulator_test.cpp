@@ -440,6 +440,10 @@ class EmulatorMetamod : public ::testing::Test {
 
 TEST_F(EmulatorMetamod, AttachRunsMetamodsSequenceAndCollectsTheTables) {
   ASSERT_TRUE(server_.Attach()) << host().Error();
+  const emu::PluginExports &exports = host().Exports();
+  EXPECT_NE(nullptr, exports.getEntityApi2);
+  EXPECT_EQ(nullptr, exports.getEntityApi2Post) << "the stub does not export it";
+  EXPECT_NE(nullptr, exports.metaDetach);
   EXPECT_STREQ("Meta_Init\nGiveFnptrsToDll\nMeta_Query\nMeta_Attach\n",
                StubEvents(host().library()));
   EXPECT_EQ((Texts{"console: stub queried (1)", "message: a message", "error: an error"}),
@@ -519,14 +523,17 @@ TEST_F(EmulatorMetamod, HooksDecideWhetherTheGameRunsAndWhoseAnswerCounts) {
   EXPECT_TRUE(server_.Faults().empty());
 }
 
-TEST_F(EmulatorMetamod, AHookThatLeavesMresUnsetIsAFault) {
+TEST_F(EmulatorMetamod, AHookThatLeavesMresUnsetOrInvalidIsAFault) {
   ASSERT_TRUE(server_.Attach());
   server_.StartServer();
   server_.Command("stub_mres 0");
   server_.RunFrames(2, 100.0);
-  EXPECT_EQ((Texts{"StartFrame: plug-in left mres unset", "StartFrame: plug-in left mres unset"}),
+  server_.Command("stub_mres 9");
+  server_.RunFrames(1, 100.0);
+  EXPECT_EQ((Texts{"StartFrame: plug-in left mres unset", "StartFrame: plug-in left mres unset",
+                   "StartFrame: plug-in set mres to 9, which is no META_RES"}),
             server_.Faults());
-  EXPECT_EQ(2, host().Game().CountOf("StartFrame")) << "an unset result still calls the game";
+  EXPECT_EQ(3, host().Game().CountOf("StartFrame")) << "a missing result still calls the game";
 }
 
 TEST_F(EmulatorMetamod, SessionStepsReachTheGameThroughTheHooks) {
