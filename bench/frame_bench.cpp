@@ -4,8 +4,8 @@
 
 #include <cstdio>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "library.h"

@@ -41,22 +41,40 @@ const char *const rgcszCVar[kRegistrySlots] = {
 };
 
 const char *const rgcszCVarDefaults[kRegistrySlots] = {
-    "30",                 // qrv_vemtark_hpk_mping
-    "2",                  // qrv_vemtark_hpk_tests
-    "3",                  // qrv_vemtark_hpk_checks
-    "15",                 // qrv_vemtark_hpk_delay
-    "Hostname",           // qrv_vemtark_hostname
-    "www.example.com",    // qrv_vemtark_website: the owner's site, without scheme
-    "2",                  // CMD_FULL
-    "2",                  // CMD_CVARS
-    "1",                  // DLL_CVARS
-    "1",                  // DLL_CMD
-    "1",                  // DLL_PERMISSION
-    "none",               // DLL_ACCES
-    "1",                  // DLL_TESTING
-    "null",    "null",    "null", "null", "null", "null", "null", "null", "null", "null",
-    "{null}",  "{null}",  "{null}", "{null}", "{null}", "{null}", "{null}", "{null}", "{null}",
-    "{null}",  "{null}",
+    "30",               // qrv_vemtark_hpk_mping
+    "2",                // qrv_vemtark_hpk_tests
+    "3",                // qrv_vemtark_hpk_checks
+    "15",               // qrv_vemtark_hpk_delay
+    "Hostname",         // qrv_vemtark_hostname
+    "www.example.com",  // qrv_vemtark_website: the owner's site, without scheme
+    "2",                // CMD_FULL
+    "2",                // CMD_CVARS
+    "1",                // DLL_CVARS
+    "1",                // DLL_CMD
+    "1",                // DLL_PERMISSION
+    "none",             // DLL_ACCES
+    "1",                // DLL_TESTING
+    "null",             // CHECK
+    "null",             // TEST
+    "null",             // START
+    "null",             // CLOSE
+    "null",             // META_X
+    "null",             // _DEBUG
+    "null",             // _DEBUG_WNC
+    "null",             // _DEBUG_DLL
+    "null",             // UNLOAD
+    "null",             // RELOAD
+    "{null}",           // ADDWEAPON_A
+    "{null}",           // ADDWEAPON_B
+    "{null}",           // ADDWEAPON_C
+    "{null}",           // ADDWEAPON_D
+    "{null}",           // ADDWEAPON_E
+    "{null}",           // ADDWEAPON_F
+    "{null}",           // ADDWEAPON_G
+    "{null}",           // ADDWEAPON_H
+    "{null}",           // ADDWEAPON_I
+    "{null}",           // ADDWEAPON_J
+    "{null}",           // ADDWEAPON_K
 };
 
 cvar_t *g_pRegistryVariables[kRegistrySlots];
@@ -79,8 +97,9 @@ cvar_t *RegisterVariable(int slot, const char *defaultValue, int flags) {
   record->flags = flags;
   if (g_engfuncs.pfnCVarRegister != nullptr) g_engfuncs.pfnCVarRegister(record);
   ++g_iRegistryCount;
-  g_pRegistryVariables[slot] =
-      g_engfuncs.pfnCVarGetPointer != nullptr ? g_engfuncs.pfnCVarGetPointer(rgcszCVar[slot]) : nullptr;
+  g_pRegistryVariables[slot] = g_engfuncs.pfnCVarGetPointer != nullptr
+                                   ? g_engfuncs.pfnCVarGetPointer(rgcszCVar[slot])
+                                   : nullptr;
   return g_pRegistryVariables[slot];
 }
 

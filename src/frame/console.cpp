@@ -37,7 +37,8 @@ void PrintPrefixedLine(const char *text) {
 
 bool IsNoClient(edict_t *target) {
   if (target == nullptr) return true;
-  return g_engfuncs.pfnEntOffsetOfPEntity == nullptr || g_engfuncs.pfnEntOffsetOfPEntity(target) == 0;
+  return g_engfuncs.pfnEntOffsetOfPEntity == nullptr ||
+         g_engfuncs.pfnEntOffsetOfPEntity(target) == 0;
 }
 
 bool IsBlank(char c) {

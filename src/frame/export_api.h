@@ -14,7 +14,8 @@ QRV_EXPORT void WINAPI GiveFnptrsToDll(enginefuncs_t *pengfuncsFromEngine, globa
 QRV_EXPORT int GetEntityAPI2(DLL_FUNCTIONS *pFunctionTable, int *interfaceVersion);
 QRV_EXPORT int GetEntityAPI2_Post(DLL_FUNCTIONS *pFunctionTable, int *interfaceVersion);
 QRV_EXPORT int GetNewDLLFunctions(NEW_DLL_FUNCTIONS *pFunctionTable, int *interfaceVersion);
-QRV_EXPORT int Server_GetBlendingInterface(int version, struct sv_blending_interface_s **ppinterface,
+QRV_EXPORT int Server_GetBlendingInterface(int version,
+                                           struct sv_blending_interface_s **ppinterface,
                                            struct engine_studio_api_s *pstudio,
                                            float (*rotationmatrix)[3][4],
                                            float (*bonetransform)[MAXSTUDIOBONES][3][4]);

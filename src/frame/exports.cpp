@@ -7,8 +7,7 @@
 #include "frame/globals.h"
 #include "frame/standalone.h"
 
-QRV_EXPORT void WINAPI GiveFnptrsToDll(enginefuncs_t *pengfuncsFromEngine,
-                                       globalvars_t *pGlobals) {
+QRV_EXPORT void WINAPI GiveFnptrsToDll(enginefuncs_t *pengfuncsFromEngine, globalvars_t *pGlobals) {
   if (pengfuncsFromEngine != nullptr) {
     std::memcpy(&g_engfuncs, pengfuncsFromEngine, sizeof(enginefuncs_t));
   }
@@ -40,7 +39,8 @@ QRV_EXPORT int GetNewDLLFunctions(NEW_DLL_FUNCTIONS *pFunctionTable, int *interf
   return ForwardGetNewDLLFunctions(pFunctionTable, interfaceVersion);
 }
 
-QRV_EXPORT int Server_GetBlendingInterface(int version, struct sv_blending_interface_s **ppinterface,
+QRV_EXPORT int Server_GetBlendingInterface(int version,
+                                           struct sv_blending_interface_s **ppinterface,
                                            struct engine_studio_api_s *pstudio,
                                            float (*rotationmatrix)[3][4],
                                            float (*bonetransform)[MAXSTUDIOBONES][3][4]) {

@@ -67,10 +67,10 @@ QRV_EXPORT int Meta_Query(char *interfaceVersion, plugin_info_t **plinfo,
   if (!SameText(metaVersion, Plugin_info.ifvers)) {
     if (pMetaUtilFuncs != nullptr) {
       const char *format = "%s: meta-interface version mismatch (metamod: %s, %s: %s)";
-      pMetaUtilFuncs->pfnLogConsole(PLID, format, Plugin_info.name, metaVersion,
-                                    Plugin_info.name, Plugin_info.ifvers);
-      pMetaUtilFuncs->pfnLogMessage(PLID, format, Plugin_info.name, metaVersion,
-                                    Plugin_info.name, Plugin_info.ifvers);
+      pMetaUtilFuncs->pfnLogConsole(PLID, format, Plugin_info.name, metaVersion, Plugin_info.name,
+                                    Plugin_info.ifvers);
+      pMetaUtilFuncs->pfnLogMessage(PLID, format, Plugin_info.name, metaVersion, Plugin_info.name,
+                                    Plugin_info.ifvers);
     }
     int iMetaMajor, iMetaMinor, iPluginMajor, iPluginMinor;
     ParseInterfaceVersion(metaVersion, &iMetaMajor, &iMetaMinor);

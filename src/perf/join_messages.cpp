@@ -19,7 +19,8 @@ const char kLongFpsMessage[] =
     "#  Current map: %s \n"
     "#  Server is running with QRV Vem-Tark v1.60.05a.\n"
     "------------------------------------------------------------------\n";
-const char kShortFpsMessage[] = "### Server is running at %lu FPS with QRV Vem-Tark v1.60.05A ###\n";
+const char kShortFpsMessage[] =
+    "### Server is running at %lu FPS with QRV Vem-Tark v1.60.05A ###\n";
 const char kLongInfoMessage[] =
     "###########################################\n"
     "# Welcome to %s! BceM IIPuBET!\n"
@@ -36,7 +37,9 @@ void SendToClient(edict_t *client, const char *text) {
   g_engfuncs.pfnClientPrintf(client, print_console, text);
 }
 
-const char *CurrentMapName() { return gpGlobals != nullptr ? EngineString(gpGlobals->mapname) : ""; }
+const char *CurrentMapName() {
+  return gpGlobals != nullptr ? EngineString(gpGlobals->mapname) : "";
+}
 
 }  // namespace
 

@@ -12,8 +12,9 @@
 #define QRV_SDK_32BIT 0
 #endif
 
-#define QRV_CHECK_OFFSET(type, field, x86, x64) \
-  static_assert(offsetof(type, field) == (QRV_SDK_32BIT ? (x86) : (x64)), #type "::" #field " misplaced")
+#define QRV_CHECK_OFFSET(type, field, x86, x64)                           \
+  static_assert(offsetof(type, field) == (QRV_SDK_32BIT ? (x86) : (x64)), \
+                #type "::" #field " misplaced")
 #define QRV_CHECK_SIZE(type, x86, x64) \
   static_assert(sizeof(type) == (QRV_SDK_32BIT ? (x86) : (x64)), "sizeof(" #type ") is wrong")
 
@@ -81,7 +82,7 @@ typedef struct globalvars_t {
   vec3_t trace_endpos;
   vec3_t trace_plane_normal;
   float trace_plane_dist;
-  edict_t * trace_ent;
+  edict_t *trace_ent;
   float trace_inopen;
   float trace_inwater;
   int trace_hitgroup;
@@ -90,8 +91,8 @@ typedef struct globalvars_t {
   int cdAudioTrack;
   int maxClients;
   int maxEntities;
-  const char * pStringBase;
-  void * pSaveData;
+  const char *pStringBase;
+  void *pSaveData;
   vec3_t vecLandmarkOffset;
 } globalvars_t;
 
@@ -189,12 +190,12 @@ typedef struct entvars_s {
   vec3_t view_ofs;
   int button;
   int impulse;
-  edict_t * chain;
-  edict_t * dmg_inflictor;
-  edict_t * enemy;
-  edict_t * aiment;
-  edict_t * owner;
-  edict_t * groundentity;
+  edict_t *chain;
+  edict_t *dmg_inflictor;
+  edict_t *enemy;
+  edict_t *aiment;
+  edict_t *owner;
+  edict_t *groundentity;
   int spawnflags;
   int flags;
   int colormap;
@@ -221,7 +222,7 @@ typedef struct entvars_s {
   float air_finished;
   float pain_finished;
   float radsuit_finished;
-  edict_t * pContainingEntity;
+  edict_t *pContainingEntity;
   int playerclass;
   float maxspeed;
   float fov;
@@ -248,10 +249,10 @@ typedef struct entvars_s {
   vec3_t vuser2;
   vec3_t vuser3;
   vec3_t vuser4;
-  edict_t * euser1;
-  edict_t * euser2;
-  edict_t * euser3;
-  edict_t * euser4;
+  edict_t *euser1;
+  edict_t *euser2;
+  edict_t *euser3;
+  edict_t *euser4;
 } entvars_t;
 
 QRV_CHECK_OFFSET(entvars_t, classname, 0, 0);
@@ -394,7 +395,7 @@ struct edict_s {
   int num_leafs;
   short leafnums[MAX_ENT_LEAFS];
   float freetime;
-  void * pvPrivateData;
+  void *pvPrivateData;
   entvars_t v;
 };
 
@@ -442,4 +443,11 @@ QRV_CHECK_SIZE(edict_t, 804, 864);
 #define FL_DORMANT (1u << 31)
 
 // entvars_t::rendermode
-enum : int { kRenderNormal, kRenderTransColor, kRenderTransTexture, kRenderGlow, kRenderTransAlpha, kRenderTransAdd };
+enum : int {
+  kRenderNormal,
+  kRenderTransColor,
+  kRenderTransTexture,
+  kRenderGlow,
+  kRenderTransAlpha,
+  kRenderTransAdd
+};

@@ -21,7 +21,8 @@ struct model_s;
 struct sv_blending_interface_s;
 struct engine_studio_api_s;
 
-typedef void(WINAPI *GIVEFNPTRSTODLL_FN)(enginefuncs_t *pengfuncsFromEngine, globalvars_t *pGlobals);
+typedef void(WINAPI *GIVEFNPTRSTODLL_FN)(enginefuncs_t *pengfuncsFromEngine,
+                                         globalvars_t *pGlobals);
 typedef int (*GETBLENDAPI_FN)(int version, struct sv_blending_interface_s **ppinterface,
                               struct engine_studio_api_s *pstudio, float (*rotationmatrix)[3][4],
                               float (*bonetransform)[MAXSTUDIOBONES][3][4]);

@@ -110,7 +110,8 @@ typedef struct meta_util_funcs_s {
   const char *(*pfnGetPluginPath)(plid_t plid);
   const char *(*pfnGetGameInfo)(plid_t plid, ginfo_t tag);
   int (*pfnLoadPlugin)(plid_t plid, const char *cmdline, PLUG_LOADTIME now, void **plugin_handle);
-  int (*pfnUnloadPlugin)(plid_t plid, const char *cmdline, PLUG_LOADTIME now, PL_UNLOAD_REASON reason);
+  int (*pfnUnloadPlugin)(plid_t plid, const char *cmdline, PLUG_LOADTIME now,
+                         PL_UNLOAD_REASON reason);
   int (*pfnUnloadPluginByHandle)(plid_t plid, void *plugin_handle, PLUG_LOADTIME now,
                                  PL_UNLOAD_REASON reason);
   const char *(*pfnIsQueryingClientCvar)(plid_t plid, const edict_t *player);

@@ -114,27 +114,30 @@ TEST(HookAllocations, NoHookPathAllocates) {
 
   EXPECT_EQ(0, AllocationsDuring([&] {
               for (int frame = 0; frame < 1000; ++frame) pre.pfnStartFrame();
-            })) << "frames inside a period";
+            }))
+      << "frames inside a period";
   EXPECT_EQ(0, AllocationsDuring([&] {
               for (int period = 0; period < 50; ++period) {
                 globals->time += 4.0f;
                 pre.pfnStartFrame();
               }
-            })) << "frames that end a period";
+            }))
+      << "frames that end a period";
   EXPECT_EQ(0, AllocationsDuring([&] {
               pre.pfnPlayerPreThink(client);
               pre.pfnClientPutInServer(client);
               pre.pfnClientCommand(client);
               pre.pfnClientUserInfoChanged(client, const_cast<char *>("\\name\\Alice"));
               pre.pfnClientDisconnect(client);
-            })) << "player hooks";
+            }))
+      << "player hooks";
   for (const char *mode : {"1", "2"}) {
     state.SetCvarString("qrv_vemtark_join_msg", mode);
     state.SetCvarString("qrv_vemtark_info", mode);
     char reason[128] = "";
-    EXPECT_EQ(0, AllocationsDuring([&] {
-                pre.pfnClientConnect(client, "Alice", "127.0.0.1", reason);
-              })) << "join messages, mode " << mode;
+    EXPECT_EQ(
+        0, AllocationsDuring([&] { pre.pfnClientConnect(client, "Alice", "127.0.0.1", reason); }))
+        << "join messages, mode " << mode;
   }
   edict_t *strip = state.CreateEntity("player_weaponstrip");
   edict_t *brush = state.CreateEntity("func_wall");
@@ -144,12 +147,14 @@ TEST(HookAllocations, NoHookPathAllocates) {
               post.pfnSpawn(strip);
               pre.pfnSpawn(brush);
               post.pfnSpawn(brush);
-            })) << "spawn";
+            }))
+      << "spawn";
   EXPECT_EQ(0, AllocationsDuring([&] {
               pre.pfnServerDeactivate();
               pre.pfnServerActivate(state.EdictList(), state.EdictCount(), state.MaxClients());
               post.pfnServerActivate(state.EdictList(), state.EdictCount(), state.MaxClients());
-            })) << "map activation";
+            }))
+      << "map activation";
   EXPECT_NE('\0', g_lastPrint[0]);
 }
 

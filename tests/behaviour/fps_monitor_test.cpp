@@ -50,13 +50,20 @@ TEST_F(FrameRate, StartupTakesOverSysTicrateAndRegistersTheVariables) {
     int flags;
   };
   const Row rows[] = {
-      {"qrv_vemtark_autofps", "100", 0x8},        {"qrv_vemtark_sleepsm", "3", 0x8},
-      {"qrv_vemtark_join_msg", "1", 0x8},         {"qrv_vemtark_info", "1", 0x8},
-      {"qrv_vemtark_sysrate", "0", 0x8},          {"qrv_vemtark_cpu", "0", 0x8},
-      {"qrv_vemtark_cpu_mspike", "3", 0x8},       {"qrv_vemtark_cpu_spikelevel", "75", 0x8},
-      {"qrv_vemtark_cpu_timer", "2", 0x8},        {"qrv_vemtark_version", "1.60.05A", 0xc},
-      {"qrv_vemtark_engine", "0", 0x8},           {"qrv_vemtark_proc_mdl", "0", 0x8},
-      {"qrv_fps", "1.0", 0x10c},                  {"qrv_ticrate", "1.0", 0x10c},
+      {"qrv_vemtark_autofps", "100", 0x8},
+      {"qrv_vemtark_sleepsm", "3", 0x8},
+      {"qrv_vemtark_join_msg", "1", 0x8},
+      {"qrv_vemtark_info", "1", 0x8},
+      {"qrv_vemtark_sysrate", "0", 0x8},
+      {"qrv_vemtark_cpu", "0", 0x8},
+      {"qrv_vemtark_cpu_mspike", "3", 0x8},
+      {"qrv_vemtark_cpu_spikelevel", "75", 0x8},
+      {"qrv_vemtark_cpu_timer", "2", 0x8},
+      {"qrv_vemtark_version", "1.60.05A", 0xc},
+      {"qrv_vemtark_engine", "0", 0x8},
+      {"qrv_vemtark_proc_mdl", "0", 0x8},
+      {"qrv_fps", "1.0", 0x10c},
+      {"qrv_ticrate", "1.0", 0x10c},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
@@ -169,8 +176,8 @@ TEST_F(FrameRate, TimerResolutionFollowsSleepsmAndStaysBalanced) {
   Period(100);
   server_.Command("qrv_vemtark_sleepsm 4.8");
   Period(100);
-  EXPECT_EQ((Log{"begin 3", "end 3", "begin 10", "end 10", "begin 2", "end 2", "begin 10",
-                 "end 10", "begin 4"}),
+  EXPECT_EQ((Log{"begin 3", "end 3", "begin 10", "end 10", "begin 2", "end 2", "begin 10", "end 10",
+                 "begin 4"}),
             fake.TimerEvents());
   for (int period = 0; period < 20; ++period) Period(50 + period);
   EXPECT_EQ(1, server_.metamod().CallMetaDetach(PT_ANYTIME, PNL_CMD_FORCED));

@@ -13,13 +13,26 @@ namespace {
 using Names = std::vector<std::string>;
 
 const Names kCommands = {
-    "qrv_vemtark_about",          "qrv_vemtark_help",        "qrv_helpme",
-    "qrv_info",                   "qrv_systems",             "qrv_debug",
-    "qrv_vemtark_strengthening",  "qrv_vemtark_debug",       "qrv_vemtark_premonitor_win",
-    "qrv_vemtark_qrvbots_support", "qrv_vemtark_engine_check", "qrv_vemtark_engine_test",
-    "qrv_vemtark_sepd",           "qrv_vemtark_xepd",        "qrv_vemtark_yepd",
-    "qrv_vemtark_zepd",           "qrv_vemtark_fepd",        "qrv_vemtark_hpk",
-    "messagebox",                 "check_code",
+    "qrv_vemtark_about",
+    "qrv_vemtark_help",
+    "qrv_helpme",
+    "qrv_info",
+    "qrv_systems",
+    "qrv_debug",
+    "qrv_vemtark_strengthening",
+    "qrv_vemtark_debug",
+    "qrv_vemtark_premonitor_win",
+    "qrv_vemtark_qrvbots_support",
+    "qrv_vemtark_engine_check",
+    "qrv_vemtark_engine_test",
+    "qrv_vemtark_sepd",
+    "qrv_vemtark_xepd",
+    "qrv_vemtark_yepd",
+    "qrv_vemtark_zepd",
+    "qrv_vemtark_fepd",
+    "qrv_vemtark_hpk",
+    "messagebox",
+    "check_code",
 };
 
 struct RegistryRow {
@@ -27,17 +40,40 @@ struct RegistryRow {
   const char *value;
 };
 const RegistryRow kRegistry[] = {
-    {"qrv_vemtark_hpk_mping", "30"}, {"qrv_vemtark_hpk_tests", "2"},
-    {"qrv_vemtark_hpk_checks", "3"}, {"qrv_vemtark_hpk_delay", "15"},
-    {"qrv_vemtark_hostname", "Hostname"}, {"qrv_vemtark_website", nullptr},
-    {"CMD_FULL", "2"}, {"CMD_CVARS", "2"}, {"DLL_CVARS", "1"}, {"DLL_CMD", "1"},
-    {"DLL_PERMISSION", "1"}, {"DLL_ACCES", "none"}, {"DLL_TESTING", "1"}, {"CHECK", "null"},
-    {"TEST", "null"}, {"START", "null"}, {"CLOSE", "null"}, {"META_X", "null"},
-    {"_DEBUG", "null"}, {"_DEBUG_WNC", "null"}, {"_DEBUG_DLL", "null"}, {"UNLOAD", "null"},
-    {"RELOAD", "null"}, {"ADDWEAPON_A", "{null}"}, {"ADDWEAPON_B", "{null}"},
-    {"ADDWEAPON_C", "{null}"}, {"ADDWEAPON_D", "{null}"}, {"ADDWEAPON_E", "{null}"},
-    {"ADDWEAPON_F", "{null}"}, {"ADDWEAPON_G", "{null}"}, {"ADDWEAPON_H", "{null}"},
-    {"ADDWEAPON_I", "{null}"}, {"ADDWEAPON_J", "{null}"}, {"ADDWEAPON_K", "{null}"},
+    {"qrv_vemtark_hpk_mping", "30"},
+    {"qrv_vemtark_hpk_tests", "2"},
+    {"qrv_vemtark_hpk_checks", "3"},
+    {"qrv_vemtark_hpk_delay", "15"},
+    {"qrv_vemtark_hostname", "Hostname"},
+    {"qrv_vemtark_website", nullptr},
+    {"CMD_FULL", "2"},
+    {"CMD_CVARS", "2"},
+    {"DLL_CVARS", "1"},
+    {"DLL_CMD", "1"},
+    {"DLL_PERMISSION", "1"},
+    {"DLL_ACCES", "none"},
+    {"DLL_TESTING", "1"},
+    {"CHECK", "null"},
+    {"TEST", "null"},
+    {"START", "null"},
+    {"CLOSE", "null"},
+    {"META_X", "null"},
+    {"_DEBUG", "null"},
+    {"_DEBUG_WNC", "null"},
+    {"_DEBUG_DLL", "null"},
+    {"UNLOAD", "null"},
+    {"RELOAD", "null"},
+    {"ADDWEAPON_A", "{null}"},
+    {"ADDWEAPON_B", "{null}"},
+    {"ADDWEAPON_C", "{null}"},
+    {"ADDWEAPON_D", "{null}"},
+    {"ADDWEAPON_E", "{null}"},
+    {"ADDWEAPON_F", "{null}"},
+    {"ADDWEAPON_G", "{null}"},
+    {"ADDWEAPON_H", "{null}"},
+    {"ADDWEAPON_I", "{null}"},
+    {"ADDWEAPON_J", "{null}"},
+    {"ADDWEAPON_K", "{null}"},
 };
 
 template <typename Table>
@@ -100,8 +136,7 @@ TEST_F(Hooks, EveryHookLeavesTheGameItsTurn) {
   const emu::StubGame &game = host.Game();
   for (const char *entry : {"GameInit", "Spawn", "ClientConnect", "ClientDisconnect",
                             "ClientPutInServer", "ClientCommand", "ClientUserInfoChanged",
-                            "ServerActivate", "ServerDeactivate", "PlayerPreThink",
-                            "StartFrame"}) {
+                            "ServerActivate", "ServerDeactivate", "PlayerPreThink", "StartFrame"}) {
     EXPECT_GE(game.CountOf(entry), 1) << entry;
   }
 }
@@ -111,11 +146,11 @@ TEST_F(Hooks, ConnectReportsHandledOnlyWhenItGreeted) {
   server_.StartMap("de_dust2");
   char reason[128] = "";
   EXPECT_EQ(1, server_.Call<&DLL_FUNCTIONS::pfnClientConnect>(server_.engine().Edict(4), "Alice",
-                                                               "10.0.0.4", reason));
+                                                              "10.0.0.4", reason));
   EXPECT_EQ(MRES_HANDLED, server_.metamod().LastPreResult());
   server_.Command("qrv_vemtark_join_msg 0");
   EXPECT_EQ(1, server_.Call<&DLL_FUNCTIONS::pfnClientConnect>(server_.engine().Edict(5), "Bob",
-                                                               "10.0.0.5", reason));
+                                                              "10.0.0.5", reason));
   EXPECT_EQ(MRES_IGNORED, server_.metamod().LastPreResult());
 }
 

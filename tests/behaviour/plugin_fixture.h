@@ -51,9 +51,7 @@ class FakePlatform {
   }
   void SetTimerMinimum(uint32_t milliseconds) const { setTimerMinimum_(milliseconds); }
   std::vector<std::string> TimerEvents() const { return Lines(timerEvents_()); }
-  void SetLocalTime(int hour, int minute, int second) const {
-    setLocalTime_(hour, minute, second);
-  }
+  void SetLocalTime(int hour, int minute, int second) const { setLocalTime_(hour, minute, second); }
   std::vector<std::string> MessageBoxes() const { return Lines(messageBoxes_()); }
 
   // Every begun period ended exactly once, in order, and nothing ended that was not begun.

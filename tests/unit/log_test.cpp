@@ -151,7 +151,8 @@ class FatalError : public ::testing::Test {
   void SetUp() override {
     previous_ = fs::current_path();
     root_ = fs::temp_directory_path() /
-            ("qrv_fatal_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+            ("qrv_fatal_" +
+             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::create_directories(root_ / "cstrike" / "addons" / "qrv_vemtark" / "logs");
     fs::current_path(root_);
     std::error_code ignored;
@@ -175,7 +176,8 @@ class FatalError : public ::testing::Test {
 
 TEST_F(FatalError, FatalLineIsFollowedByTheErrorLineTheBoxAndExitCodeOne) {
   EXPECT_EXIT(WriteLog(true, LOG_LEVEL_FATAL, "Mod %s not supported", "valve%s"),
-              ::testing::ExitedWithCode(1), "QRV Vemtark Critical Error.*Mod valve%s not supported");
+              ::testing::ExitedWithCode(1),
+              "QRV Vemtark Critical Error.*Mod valve%s not supported");
   Lines lines = ReadLines(LogFile());
   ASSERT_EQ(2u, lines.size());
   EXPECT_EQ("] [QRV] FATAL ERROR: Mod valve%s not supported", lines[0].substr(9));

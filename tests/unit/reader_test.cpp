@@ -1,5 +1,7 @@
 // The word reader, the token extractor and trimming: the rules every configuration file is
 // read by.
+#include "config/reader.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "config/reader.h"
 #include "frame/console.h"
 #include "frame/file_handle.h"
 
@@ -20,7 +21,8 @@ class WordFile : public ::testing::Test {
  protected:
   void SetUp() override {
     path_ = fs::temp_directory_path() /
-            ("qrv_reader_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+            ("qrv_reader_" +
+             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
   }
   void TearDown() override {
     std::error_code ignored;
