@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
 
-// ---- Helpers --------------------------------------------------------------------------------
+// ---- Helpers
 
 // What registered test commands saw, one entry per run.
 Texts g_seen;
@@ -77,7 +77,7 @@ emu::SessionOptions StubUnder(emu::HostMode host) {
   return options;
 }
 
-// ---- Console text ----------------------------------------------------------------------------
+// ---- Console text
 
 TEST(EmulatorCommandText, SplitsWordsLikeTheEngineConsole) {
   emu::CommandWords words = emu::SplitWords("say  \"hello  world\" again  \n");
@@ -121,7 +121,7 @@ TEST(EmulatorCommandText, NamesCompareWithoutRegardToCase) {
   EXPECT_FALSE(emu::SameName("qrv_fps", "qrv_fpt"));
 }
 
-// ---- Commands and the buffer -----------------------------------------------------------------
+// ---- Commands and the buffer
 
 TEST_F(EmulatorEngine, CommandsRunWithTheirWordsWhateverTheCaseTyped) {
   Register("Qrv_Probe", &ProbeCommand);
@@ -166,7 +166,7 @@ TEST_F(EmulatorEngine, CommandsQueuingThemselvesForeverAreCutOffAsAFault) {
   EXPECT_NE(std::string::npos, engine_.Faults()[0].find("in one pass"));
 }
 
-// ---- Console variables ------------------------------------------------------------------------
+// ---- Console variables
 
 TEST_F(EmulatorEngine, RegistrationLinksTheCallersRecordAndWarnsOfASecondOne) {
   static const char kInitial[] = "5.5";
@@ -241,7 +241,7 @@ TEST_F(EmulatorEngine, ServerVariableChangesAreAnnouncedToConnectedClientsUnless
   EXPECT_STREQ("2", quiet.string);
 }
 
-// ---- The engine table, strings and edicts ----------------------------------------------------
+// ---- The engine table, strings and edicts
 
 TEST_F(EmulatorEngine, EveryEntryIsSetAndUnimplementedOnesRecordTheirNameAndAnswerZero) {
 #define QRV_EXPECT_ENTRY_SET(index, name) EXPECT_NE(nullptr, Table().name) << #name;
@@ -318,7 +318,7 @@ TEST_F(EmulatorEngine, ClientPrintsAreKeptPerClientWithTheirType) {
   EXPECT_EQ("tried to sprint to a non-client\n", engine_.Console());
 }
 
-// ---- The game folder ---------------------------------------------------------------------------
+// ---- The game folder
 
 TEST(EmulatorSession, GameRootIsTheWorkingDirectoryForTheSessionAndGoesAwayAfterIt) {
   const fs::path before = fs::current_path();
@@ -404,7 +404,7 @@ TEST(EmulatorSession, BinariesAreFoundNextToTheProgram) {
 #endif
 }
 
-// ---- Private copies ---------------------------------------------------------------------------
+// ---- Private copies
 
 TEST(EmulatorLibrary, EveryOpenLoadsAFreshCopyThatCloseRemoves) {
   emu::Library first;
@@ -429,7 +429,7 @@ TEST(EmulatorLibrary, EveryOpenLoadsAFreshCopyThatCloseRemoves) {
   EXPECT_NE(std::string::npos, missing.Error().find("no/such/library.so"));
 }
 
-// ---- The emulated Metamod ---------------------------------------------------------------------
+// ---- The emulated Metamod
 
 class EmulatorMetamod : public ::testing::Test {
  protected:
@@ -582,8 +582,19 @@ TEST_F(EmulatorMetamod, MetamodRefusesAPluginThatIsNotOne) {
   EXPECT_NE(std::string::npos, server_.Faults()[0].find("no plug-in loaded"));
 }
 
+TEST(EmulatorMetamodLifetime, AHostThatGoesBeforeTheEngineTakesItsCopiesAlong) {
+  emu::Engine engine;
+  {
+    emu::MetamodHost host(engine);
+    ASSERT_TRUE(host.Load(emu::StubPluginPath())) << host.Error();
+    ASSERT_TRUE(host.Attach());
+    EXPECT_NE(nullptr, engine.FindCvar("stub_value"));
+  }
+  EXPECT_EQ(nullptr, engine.FindCvar("stub_value"));
+  EXPECT_NE(nullptr, engine.FindCvar("sys_ticrate"));
+}
+
 // ---- Standalone
-// ----------------------------------------------------------------------------------
 
 TEST(EmulatorStandalone, TheEngineLoadsAGameLibraryAndCallsItsTable) {
   emu::Session server(StubUnder(emu::HostMode::kStandalone));

@@ -1,0 +1,346 @@
+// The demo server: plays a short Counter-Strike server session with the plug-in under the
+// emulated Metamod and prints the server console as it goes. `--console` takes the operator's
+// commands from standard input instead of the scripted session.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "session.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The machine's ceiling: however high sys_ticrate goes, this box cannot run more frames.
+constexpr double kMachineFrameCeiling = 500.0;
+// The engine never runs slower than this, whatever sys_ticrate says.
+constexpr double kLowestFrameRate = 10.0;
+
+const char kUsage[] =
+    "usage: qrv_demo [--console] [--plugin <binary>] [--addons <addons/qrv_vemtark folder>]\n"
+    "  --console  read operator commands from standard input; one second of frames passes\n"
+    "             after each line. Besides server commands: map <name>, connect <name>,\n"
+    "             disconnect <index>, wait <seconds>, clients, quit.\n";
+
+struct DemoOptions {
+  bool console = false;
+  std::string plugin;
+  std::string addons = QRV_EMU_SOURCE_ADDONS;
+};
+
+void Section(const std::string &title) { std::printf("\n== %s ==\n", title.c_str()); }
+
+// Runs frames for a span of game time at the rate the server would reach: sys_ticrate, held
+// under the machine's ceiling, with a little jitter that repeats from run to run.
+class FrameClock {
+ public:
+  explicit FrameClock(emu::Session &server) : server_(server), jitter_(20240229u) {}
+
+  void Run(double seconds) {
+    const double end = server_.engine().Time() + seconds;
+    while (server_.engine().Time() < end) {
+      const cvar_t *ticrate = server_.engine().FindCvar("sys_ticrate");
+      double rate = ticrate != nullptr ? ticrate->value : 100.0;
+      rate = std::clamp(rate, kLowestFrameRate, kMachineFrameCeiling);
+      rate *= std::uniform_real_distribution<double>(0.97, 1.0)(jitter_);
+      // A quarter of a second at a time, so a change of sys_ticrate takes effect soon.
+      const int frames = std::max(1, static_cast<int>(rate / 4.0));
+      server_.RunFrames(frames, rate);
+      framesSinceReport_ += frames;
+      if (server_.engine().Time() >= nextReport_) Report();
+    }
+  }
+
+  void ResetReports() {
+    nextReport_ = server_.engine().Time() + 4.0;
+    lastReportTime_ = server_.engine().Time();
+    framesSinceReport_ = 0;
+  }
+
+ private:
+  void Report() {
+    const double now = server_.engine().Time();
+    const double measured = framesSinceReport_ / (now - lastReportTime_);
+    const cvar_t *ticrate = server_.engine().FindCvar("sys_ticrate");
+    const cvar_t *published = server_.engine().FindCvar("qrv_fps");
+    std::printf(
+        "   [game time %6.2f s] server frame rate %.1f, qrv_fps \"%s\", sys_ticrate \"%s\"\n", now,
+        measured, published != nullptr ? published->string : "?",
+        ticrate != nullptr ? ticrate->string : "?");
+    lastReportTime_ = now;
+    framesSinceReport_ = 0;
+    nextReport_ = now + 4.0;
+  }
+
+  emu::Session &server_;
+  std::mt19937 jitter_;
+  double nextReport_ = 4.0;
+  double lastReportTime_ = 0.0;
+  long framesSinceReport_ = 0;
+};
+
+// Prints what each client's console received since the last call.
+class ClientConsoles {
+ public:
+  explicit ClientConsoles(emu::Session &server) : server_(server) {}
+
+  void PrintNew() {
+    for (int index = 1; index <= emu::Engine::kMaxClients; ++index) {
+      const std::vector<emu::ClientPrint> &prints = server_.engine().ClientPrints(index);
+      size_t &shown = shown_[index];
+      if (prints.size() == shown) continue;
+      const char *name = server_.engine().String(server_.engine().Edict(index)->v.netname);
+      std::printf("-- console of client %d (%s) --\n", index, name);
+      for (; shown < prints.size(); ++shown) {
+        std::istringstream lines(prints[shown].text);
+        std::string line;
+        while (std::getline(lines, line)) std::printf("   | %s\n", line.c_str());
+      }
+    }
+  }
+
+ private:
+  emu::Session &server_;
+  std::map<int, size_t> shown_;
+};
+
+void CopySampleConfigs(const DemoOptions &options, const emu::Session &server) {
+  const fs::path source = fs::path(options.addons) / "configs";
+  const fs::path target = fs::path(server.GameDirPath()) / "addons" / "qrv_vemtark" / "configs";
+  std::error_code failure;
+  if (!fs::is_directory(source, failure)) {
+    std::printf("(no sample configuration at %s; the plug-in starts without one)\n",
+                source.string().c_str());
+    return;
+  }
+  fs::copy(source, target, fs::copy_options::recursive | fs::copy_options::overwrite_existing,
+           failure);
+  std::printf("sample configuration copied from %s\n", source.string().c_str());
+}
+
+void Operator(emu::Session &server, const std::string &line) {
+  std::printf("] %s\n", line.c_str());
+  server.Command(line);
+}
+
+void PrintLogTail(const emu::Session &server, size_t lines) {
+  const std::string path = server.options().gameDir + "/addons/qrv_vemtark/logs/qrv_vemtark.log";
+  if (!server.FileExists(path)) {
+    std::printf("(%s does not exist)\n", path.c_str());
+    return;
+  }
+  std::istringstream text(server.ReadFile(path));
+  std::deque<std::string> tail;
+  std::string line;
+  while (std::getline(text, line)) {
+    tail.push_back(line);
+    if (tail.size() > lines) tail.pop_front();
+  }
+  std::printf("last %zu lines of %s:\n", tail.size(), path.c_str());
+  for (const std::string &kept : tail) std::printf("   | %s\n", kept.c_str());
+}
+
+void PrintSummary(const emu::Session &server) {
+  Section("emulator summary");
+  std::vector<std::string> unimplemented;
+  for (const std::string &name : server.engine().UnimplementedCalls()) {
+    if (std::find(unimplemented.begin(), unimplemented.end(), name) == unimplemented.end()) {
+      unimplemented.push_back(name);
+    }
+  }
+  std::printf("engine entries called that the emulator leaves unimplemented: %zu\n",
+              unimplemented.size());
+  for (const std::string &name : unimplemented) std::printf("   %s\n", name.c_str());
+  std::printf("faults: %zu\n", server.Faults().size());
+  for (const std::string &fault : server.Faults()) std::printf("   %s\n", fault.c_str());
+}
+
+const char *MetaResultName(META_RES result) {
+  static const char *const kNames[] = {"MRES_UNSET", "MRES_IGNORED", "MRES_HANDLED",
+                                       "MRES_OVERRIDE", "MRES_SUPERCEDE"};
+  return result >= MRES_UNSET && result <= MRES_SUPERCEDE ? kNames[result] : "?";
+}
+
+const char *VariableText(emu::Session &server, const char *name) {
+  const cvar_t *variable = server.engine().FindCvar(name);
+  return variable != nullptr && variable->string != nullptr ? variable->string : "(none)";
+}
+
+// The names registered since `first`, a few to a line.
+void PrintNames(const char *what, const std::vector<std::string> &names, size_t first) {
+  std::string line = std::string("   ") + what + ":";
+  for (size_t index = first; index < names.size(); ++index) {
+    if (line.size() + names[index].size() > 96) {
+      std::printf("%s\n", line.c_str());
+      line = "     ";
+    }
+    line += " " + names[index];
+  }
+  std::printf("%s\n", line.c_str());
+}
+
+bool StartUp(emu::Session &server, FrameClock &clock) {
+  Section("attach");
+  if (!server.Attach()) {
+    std::printf("attach failed: %s\n", server.metamod().Error().c_str());
+    return false;
+  }
+  if (const plugin_info_t *info = server.metamod().PluginInfo()) {
+    std::printf("(Metamod: loaded \"%s\" version %s, log tag %s)\n",
+                info->name != nullptr ? info->name : "?",
+                info->version != nullptr ? info->version : "?",
+                info->logtag != nullptr ? info->logtag : "?");
+  }
+  Section("GameInit");
+  const size_t commandsBefore = server.engine().CommandNames().size();
+  const size_t variablesBefore = server.engine().CvarNames().size();
+  server.StartServer();
+  const std::vector<std::string> commands = server.engine().CommandNames();
+  const std::vector<std::string> variables = server.engine().CvarNames();
+  std::printf("GameInit hook ran (%s); %zu console commands and %zu variables registered\n",
+              MetaResultName(server.metamod().LastPreResult()), commands.size() - commandsBefore,
+              variables.size() - variablesBefore);
+  PrintNames("commands", commands, commandsBefore);
+  PrintNames("variables", variables, variablesBefore);
+  Section("map de_dust2");
+  server.StartMap("de_dust2");
+  std::printf("ServerActivate hook ran (%s): qrv_fps \"%s\", qrv_ticrate \"%s\"\n",
+              MetaResultName(server.metamod().LastPreResult()), VariableText(server, "qrv_fps"),
+              VariableText(server, "qrv_ticrate"));
+  clock.ResetReports();
+  return true;
+}
+
+void ScriptedSession(emu::Session &server, FrameClock &clock) {
+  ClientConsoles consoles(server);
+  Section("frames");
+  clock.Run(9.0);
+
+  Section("clients");
+  for (const char *name : {"Alice", "Bob", "Carol"}) {
+    const int index = server.ConnectClient(name);
+    if (index == 0) {
+      std::printf("%s was refused: %s\n", name, server.LastRejectReason().c_str());
+    } else {
+      std::printf("%s connected in slot %d\n", name, index);
+    }
+  }
+  clock.Run(1.0);
+  consoles.PrintNew();
+
+  Section("operator");
+  Operator(server, "qrv_vemtark_about");
+  Operator(server, "qrv_vemtark_sysrate 0");
+  Operator(server, "qrv_vemtark_autofps 250");
+  clock.Run(13.0);
+  Operator(server, "qrv_fps");
+  Operator(server, "qrv_ticrate");
+  Operator(server, "sys_ticrate");
+  Operator(server, "qrv_vemtark_hostname \"QRV Demo Server\"");
+  clock.Run(1.0);
+  consoles.PrintNew();
+
+  Section("change map to de_inferno");
+  server.StartMap("de_inferno");
+  clock.ResetReports();
+  clock.Run(5.0);
+  consoles.PrintNew();
+
+  Section("plugin log");
+  PrintLogTail(server, 25);
+
+  Section("shutdown");
+  server.EndMap();
+  server.Call<&NEW_DLL_FUNCTIONS::pfnGameShutdown>();
+}
+
+void ConsoleSession(emu::Session &server, FrameClock &clock) {
+  ClientConsoles consoles(server);
+  Section("console (type quit to leave)");
+  std::string line;
+  while (true) {
+    std::printf("] ");
+    std::fflush(stdout);
+    if (!std::getline(std::cin, line)) break;
+    std::istringstream words(line);
+    std::string verb;
+    std::string argument;
+    words >> verb >> argument;
+    if (verb == "quit" || verb == "exit") break;
+    if (verb == "map" && !argument.empty()) {
+      server.StartMap(argument);
+      clock.ResetReports();
+    } else if (verb == "connect" && !argument.empty()) {
+      const int index = server.ConnectClient(argument);
+      std::printf("%s\n", index != 0 ? ("connected in slot " + std::to_string(index)).c_str()
+                                     : ("refused: " + server.LastRejectReason()).c_str());
+    } else if (verb == "disconnect" && !argument.empty()) {
+      server.DisconnectClient(std::atoi(argument.c_str()));
+    } else if (verb == "wait" && !argument.empty()) {
+      clock.Run(std::atof(argument.c_str()));
+    } else if (verb == "clients") {
+      consoles.PrintNew();
+    } else if (!verb.empty()) {
+      server.Command(line);
+    }
+    clock.Run(1.0);
+  }
+  std::printf("\n");
+  Section("shutdown");
+  server.EndMap();
+}
+
+bool ParseArguments(int argc, char **argv, DemoOptions *options) {
+  for (int index = 1; index < argc; ++index) {
+    const std::string argument = argv[index];
+    if (argument == "--console") {
+      options->console = true;
+    } else if (argument == "--plugin" && index + 1 < argc) {
+      options->plugin = fs::absolute(argv[++index]).string();
+    } else if (argument == "--addons" && index + 1 < argc) {
+      options->addons = fs::absolute(argv[++index]).string();
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  DemoOptions options;
+  if (!ParseArguments(argc, argv, &options)) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  emu::SessionOptions sessionOptions;
+  sessionOptions.pluginPath = options.plugin;
+  sessionOptions.echoConsole = true;
+  emu::Session server(sessionOptions);
+  std::printf("QRV Vem-Tark demo server (emulated engine and Metamod)\n");
+  std::printf("game root %s\nplug-in %s\n", server.Root().c_str(), server.PluginPath().c_str());
+  CopySampleConfigs(options, server);
+
+  FrameClock clock(server);
+  if (!StartUp(server, clock)) {
+    PrintSummary(server);
+    return 1;
+  }
+  if (options.console) {
+    ConsoleSession(server, clock);
+  } else {
+    ScriptedSession(server, clock);
+  }
+  PrintSummary(server);
+  return 0;
+}

@@ -1,0 +1,38 @@
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "os.h"
+
+namespace emu::os {
+
+void *OpenLibrary(const std::string &path, std::string *error) {
+  // RTLD_LOCAL keeps each private copy's symbols apart, as Metamod's loader does.
+  void *library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr && error != nullptr) {
+    const char *reason = dlerror();
+    *error = reason != nullptr ? reason : "dlopen failed";
+  }
+  return library;
+}
+
+void *LibrarySymbol(void *library, const char *name) {
+  return library != nullptr ? dlsym(library, name) : nullptr;
+}
+
+void CloseLibrary(void *library) {
+  if (library != nullptr) dlclose(library);
+}
+
+std::string ExecutableDirectory() {
+  std::error_code error;
+  std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return std::filesystem::current_path().string();
+  return program.parent_path().string();
+}
+
+int ProcessId() { return static_cast<int>(getpid()); }
+
+}  // namespace emu::os

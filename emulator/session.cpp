@@ -1,0 +1,237 @@
+#include "session.h"
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "os.h"
+
+namespace emu {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string NewRootPath() {
+  static std::atomic<int> sessions{0};
+  const std::string name =
+      "qrv_emu_root_" + std::to_string(os::ProcessId()) + "_" + std::to_string(++sessions);
+  return (fs::temp_directory_path() / name).string();
+}
+
+}  // namespace
+
+std::string PluginBinaryPath(PluginBuild build) {
+  const char *file =
+      build == PluginBuild::kRelease ? QRV_EMU_RELEASE_PLUGIN_FILE : QRV_EMU_TEST_PLUGIN_FILE;
+  return (fs::path(os::ExecutableDirectory()) / file).string();
+}
+
+std::string StubPluginPath() {
+  return (fs::path(os::ExecutableDirectory()) / QRV_EMU_STUB_PLUGIN_FILE).string();
+}
+
+Session::Session(const SessionOptions &options)
+    : options_(options),
+      previousDirectory_(fs::current_path().string()),
+      root_(NewRootPath()),
+      pluginPath_(options.pluginPath.empty() ? PluginBinaryPath(options.build)
+                                             : options.pluginPath),
+      metamod_(engine_),
+      standalone_(engine_),
+      inGame_(Engine::kMaxClients + 1, false) {
+  std::error_code ignored;
+  fs::remove_all(root_, ignored);
+  const fs::path addon = fs::path(root_) / options_.gameDir / "addons" / "qrv_vemtark";
+  fs::create_directories(addon / "configs");
+  fs::create_directories(addon / "dlls");
+  if (options_.createLogsFolder) fs::create_directories(addon / "logs");
+  fs::current_path(root_);
+  engine_.SetGameDir(options_.gameDir);
+  if (options_.echoConsole) {
+    engine_.SetConsoleListener([](const std::string &text) {
+      std::fputs(text.c_str(), stdout);
+      std::fflush(stdout);
+    });
+  }
+}
+
+Session::~Session() {
+  // Unloaded first: a Windows loader keeps an open file that could not be removed, and the
+  // plug-in's own clean-up must still find the engine.
+  metamod_.Unload();
+  standalone_.Unload();
+  std::error_code ignored;
+  fs::current_path(previousDirectory_, ignored);
+  if (!options_.keepRoot) fs::remove_all(root_, ignored);
+}
+
+// ---- The server's life
+
+bool Session::Attach() {
+  if (options_.host == HostMode::kStandalone) {
+    if (standalone_.IsLoaded()) return true;
+    return standalone_.Load(pluginPath_);
+  }
+  if (metamod_.IsAttached()) return true;
+  if (!metamod_.IsLoaded() && !metamod_.Load(pluginPath_)) {
+    engine_.RecordFault("cannot load the plug-in: " + metamod_.Error());
+    return false;
+  }
+  return metamod_.Attach();
+}
+
+bool Session::IsAttached() const {
+  return options_.host == HostMode::kStandalone ? standalone_.IsLoaded() : metamod_.IsAttached();
+}
+
+void Session::StartServer() {
+  if (!IsAttached()) Attach();
+  Call<&DLL_FUNCTIONS::pfnGameInit>();
+}
+
+void Session::StartMap(const std::string &name) {
+  if (mapRunning_) EndMap();
+  engine_.SetMapName(name);
+  engine_.SetTime(1.0);
+  mapRunning_ = true;
+  Call<&DLL_FUNCTIONS::pfnServerActivate>(engine_.EdictList(), engine_.EdictCount(),
+                                          engine_.MaxClients());
+  engine_.ExecuteBuffer();
+  for (int index = 1; index <= Engine::kMaxClients; ++index) {
+    if (!inGame_[index]) continue;
+    const std::string clientName = engine_.String(engine_.Edict(index)->v.netname);
+    inGame_[index] = false;
+    engine_.SetClientConnected(index, false);
+    Admit(index, clientName);
+  }
+}
+
+void Session::EndMap() {
+  if (!mapRunning_) return;
+  Call<&DLL_FUNCTIONS::pfnServerDeactivate>();
+  mapRunning_ = false;
+}
+
+void Session::RunFrames(int count, double framesPerSecond) {
+  if (framesPerSecond <= 0.0) {
+    engine_.RecordFault("RunFrames needs a positive frame rate");
+    return;
+  }
+  for (int frame = 0; frame < count; ++frame) {
+    engine_.AdvanceTime(1.0 / framesPerSecond);
+    Call<&DLL_FUNCTIONS::pfnStartFrame>();
+    for (int index = 1; index <= Engine::kMaxClients; ++index) {
+      if (inGame_[index]) Call<&DLL_FUNCTIONS::pfnPlayerPreThink>(engine_.Edict(index));
+    }
+    engine_.ExecuteBuffer();
+  }
+}
+
+// ---- Clients
+
+bool Session::Admit(int index, const std::string &name) {
+  edict_t *edict = engine_.Edict(index);
+  edict->v = entvars_t{};
+  edict->v.pContainingEntity = edict;
+  edict->v.classname = engine_.AllocString("player");
+  edict->v.netname = engine_.AllocString(name.c_str());
+  edict->v.flags = FL_CLIENT;
+  char rejectReason[128] = {};
+  const std::string address = "127.0.0.1:" + std::to_string(27005 + index);
+  const qboolean admitted =
+      Call<&DLL_FUNCTIONS::pfnClientConnect>(edict, name.c_str(), address.c_str(), rejectReason);
+  if (!admitted) {
+    rejectReason[sizeof rejectReason - 1] = 0;
+    lastRejectReason_ = rejectReason;
+    edict->v = entvars_t{};
+    edict->v.pContainingEntity = edict;
+    return false;
+  }
+  engine_.SetClientConnected(index, true);
+  inGame_[index] = true;
+  Call<&DLL_FUNCTIONS::pfnClientPutInServer>(edict);
+  return true;
+}
+
+int Session::ConnectClient(const std::string &name) {
+  for (int index = 1; index <= Engine::kMaxClients; ++index) {
+    if (inGame_[index]) continue;
+    return Admit(index, name) ? index : 0;
+  }
+  lastRejectReason_ = "server is full";
+  return 0;
+}
+
+void Session::DisconnectClient(int index) {
+  if (!IsInGame(index)) return;
+  edict_t *edict = engine_.Edict(index);
+  Call<&DLL_FUNCTIONS::pfnClientDisconnect>(edict);
+  engine_.SetClientConnected(index, false);
+  inGame_[index] = false;
+  edict->v = entvars_t{};
+  edict->v.pContainingEntity = edict;
+}
+
+bool Session::IsInGame(int index) const {
+  return index >= 1 && index <= Engine::kMaxClients && inGame_[index];
+}
+
+std::vector<int> Session::ClientsInGame() const {
+  std::vector<int> clients;
+  for (int index = 1; index <= Engine::kMaxClients; ++index) {
+    if (inGame_[index]) clients.push_back(index);
+  }
+  return clients;
+}
+
+void Session::ClientCommand(int index, const std::string &line) {
+  if (!IsInGame(index)) {
+    engine_.RecordFault("ClientCommand from slot " + std::to_string(index) +
+                        ", which has no client in the game");
+    return;
+  }
+  engine_.SetCommandWords(line);
+  Call<&DLL_FUNCTIONS::pfnClientCommand>(engine_.Edict(index));
+}
+
+// ---- The operator
+
+void Session::Command(const std::string &line) { engine_.Command(line); }
+
+edict_t *Session::Spawn(const char *classname) {
+  edict_t *edict = engine_.CreateEntity(classname);
+  if (edict != nullptr) Call<&DLL_FUNCTIONS::pfnSpawn>(edict);
+  return edict;
+}
+
+// ---- Files
+
+std::string Session::GameDirPath() const { return (fs::path(root_) / options_.gameDir).string(); }
+
+bool Session::WriteFile(const std::string &relativePath, const std::string &contents) const {
+  const fs::path path = fs::path(root_) / relativePath;
+  std::error_code ignored;
+  fs::create_directories(path.parent_path(), ignored);
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << contents;
+  return static_cast<bool>(file);
+}
+
+std::string Session::ReadFile(const std::string &relativePath) const {
+  std::ifstream file(fs::path(root_) / relativePath, std::ios::binary);
+  if (!file) return std::string();
+  std::ostringstream contents;
+  contents << file.rdbuf();
+  return contents.str();
+}
+
+bool Session::FileExists(const std::string &relativePath) const {
+  std::error_code ignored;
+  return fs::exists(fs::path(root_) / relativePath, ignored);
+}
+
+}  // namespace emu
