@@ -1,5 +1,7 @@
-#include <mmsystem.h>
 #include <windows.h>
+
+// mmsystem.h needs the types windows.h declares first.
+#include <mmsystem.h>
 
 #include <ctime>
 
