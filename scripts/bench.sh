@@ -5,15 +5,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-mkdir -p build/logs
-
-bash scripts/deps.sh
-log=build/logs/bench-build.log
-if ! { cmake --preset bench && cmake --build --preset bench -j "${QRV_JOBS:-2}"; } >"$log" 2>&1; then
-  echo "bench: the build failed ($log):" >&2
-  grep -E -m 20 'error|Error|undefined reference' "$log" >&2 || tail -n 20 "$log" >&2
-  exit 1
-fi
+bash scripts/build_preset.sh bench
 if [ ! -x build/bench/bin/qrv_bench ]; then
   echo "bench: build/bench/bin/qrv_bench was not built (no sources in bench/?)" >&2
   exit 1
