@@ -7,7 +7,7 @@ packages=(
   cmake g++ g++-multilib
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine64 libgtest-dev googletest libbenchmark-dev clang file
+  wine64 libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev file
 )
 
 missing=()

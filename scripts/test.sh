@@ -6,13 +6,14 @@
 #
 # Logs of every step: build/logs/.
 # QRV_PRESETS="linux win64" limits the run to some presets (default: all of them);
-# QRV_TEST_TIMEOUT (seconds, default 1200) bounds each suite; QRV_JOBS (default 2) the build.
+# QRV_TEST_TIMEOUT (seconds, default 1200) bounds each suite; QRV_JOBS (default 2) the build;
+# QRV_FUZZ_SECONDS (default 15) is how long each fuzz target runs.
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root" || exit 1
 
-read -r -a presets <<<"${QRV_PRESETS:-linux linux-i386 win32 win64 sanitize}"
+read -r -a presets <<<"${QRV_PRESETS:-linux linux-i386 win32 win64 sanitize fuzz}"
 jobs=${QRV_JOBS:-2}
 suite_timeout=${QRV_TEST_TIMEOUT:-1200}
 logs=build/logs
@@ -150,6 +151,29 @@ for preset in "${presets[@]}"; do
     run_suite "$preset" "$exe"
   done
 done
+
+# --- fuzz targets -----------------------------------------------------------------------------
+# A short run of every libFuzzer target, each counted as one check; longer runs are by hand.
+if [ -n "${built[fuzz]:-}" ]; then
+  fuzz_seconds=${QRV_FUZZ_SECONDS:-15}
+  fuzz_dir=$(mktemp -d)
+  for target in build/fuzz/bin/qrv_*_fuzz; do
+    [ -x "$target" ] || continue
+    name=$(basename "$target")
+    log=$logs/fuzz-$name.log
+    if (cd "$fuzz_dir" && timeout -k 30 $((fuzz_seconds + 120)) "$root/$target" \
+      -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -print_final_stats=1) >"$log" 2>&1; then
+      runs=$(sed -n -E 's/^stat::number_of_executed_units: *([0-9]+).*/\1/p' "$log" | tail -n 1)
+      echo "fuzz      $name: ok (${runs:-?} inputs in $fuzz_seconds s, $log)"
+      passed=$((passed + 1))
+    else
+      echo "fuzz      $name: FAILED ($log)"
+      fail_tail "$log" 20
+      failed=$((failed + 1))
+    fi
+  done
+  rm -rf "$fuzz_dir"
+fi
 
 # --- release binaries -------------------------------------------------------------------------
 check_log=$logs/check_binaries.log

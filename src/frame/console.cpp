@@ -17,7 +17,8 @@ constexpr int kPrefixFlagMask = 0x3ff;
 char g_szScratch[kScratchSize];
 char g_szCommand[kCommandSize];
 
-void FormatInto(char *buffer, size_t size, const char *format, va_list args) {
+__attribute__((format(printf, 3, 0))) void FormatInto(char *buffer, size_t size, const char *format,
+                                                      va_list args) {
   if (std::vsnprintf(buffer, size, format, args) < 0) buffer[0] = '\0';
 }
 
