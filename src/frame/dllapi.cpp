@@ -41,7 +41,8 @@ const ConsoleCommand kConsoleCommands[] = {
     {"check_code", CommandDispatcher},
 };
 
-constexpr int kFlagWorldBrushClearMode = kRenderTransTexture;
+// Brushes drawn with this render mode must not stay world brushes.
+constexpr int kWorldBrushClearRenderMode = kRenderTransTexture;
 
 void RegisterCommand(const char *name, void (*handler)()) {
   if (name == nullptr || name[0] == '\0' || handler == nullptr) return;
@@ -50,7 +51,7 @@ void RegisterCommand(const char *name, void (*handler)()) {
 }
 
 void ClearWorldBrushFlag(edict_t *pent) {
-  if (pent != nullptr && pent->v.rendermode == kFlagWorldBrushClearMode) {
+  if (pent != nullptr && pent->v.rendermode == kWorldBrushClearRenderMode) {
     pent->v.flags &= ~FL_WORLDBRUSH;
   }
 }

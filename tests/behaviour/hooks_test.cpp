@@ -117,8 +117,10 @@ TEST_F(Hooks, EveryHookLeavesTheGameItsTurn) {
   emu::MetamodHost &host = server_.metamod();
   server_.StartServer();
   EXPECT_EQ(MRES_IGNORED, host.LastPreResult());
+  EXPECT_EQ(MRES_IGNORED, host.LastPostResult());
   server_.StartMap("de_dust2");
   EXPECT_EQ(MRES_IGNORED, host.LastPreResult());
+  EXPECT_EQ(MRES_IGNORED, host.LastPostResult());
   int alice = server_.ConnectClient("Alice");
   ASSERT_NE(0, alice);
   server_.RunFrames(3, 100.0);
@@ -128,6 +130,8 @@ TEST_F(Hooks, EveryHookLeavesTheGameItsTurn) {
                                                          const_cast<char *>("\\name\\Alice"));
   EXPECT_EQ(MRES_IGNORED, host.LastPreResult());
   server_.Spawn("info_target");
+  EXPECT_EQ(MRES_IGNORED, host.LastPreResult());
+  EXPECT_EQ(MRES_IGNORED, host.LastPostResult());
   server_.DisconnectClient(alice);
   EXPECT_EQ(MRES_IGNORED, host.LastPreResult());
   server_.EndMap();
