@@ -98,9 +98,10 @@ QRV_EXPORT int Meta_Query(char *interfaceVersion, plugin_info_t **plinfo,
 
   if (!SameText(metaVersion, Plugin_info.ifvers)) {
     // Report Metamod's own text back as ours, as Metamod compares them once more.
-    char *copy = static_cast<char *>(std::malloc(std::strlen(metaVersion) + 1));
+    size_t size = std::strlen(metaVersion) + 1;
+    char *copy = static_cast<char *>(std::malloc(size));
     if (copy != nullptr) {
-      std::strcpy(copy, metaVersion);
+      std::memcpy(copy, metaVersion, size);
       std::free(g_pszMetaVersionCopy);
       g_pszMetaVersionCopy = copy;
       Plugin_info.ifvers = copy;
