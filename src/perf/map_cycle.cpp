@@ -8,5 +8,3 @@ void ActivateMap() {
   // Players present on the new map are marked again by their first think.
   ClearPlayerPresence();
 }
-
-void DeactivateMap() {}

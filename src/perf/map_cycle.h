@@ -1,5 +1,4 @@
-// What happens at every map start and map end.
+// What happens at every map start.
 #pragma once
 
 void ActivateMap();
-void DeactivateMap();
