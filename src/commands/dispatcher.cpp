@@ -11,7 +11,8 @@ const char *Argument(int index) {
   return text != nullptr ? text : "";
 }
 
-// The actions are filled in as the information commands arrive; a name without one is unknown.
+// Answers whether the name has an action of its own here; the registered commands have none
+// yet, so every one of them is reported as unknown.
 bool RunInformationAction(const char *) { return false; }
 
 }  // namespace
