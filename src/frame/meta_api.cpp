@@ -1,5 +1,7 @@
 // The Metamod handshake: query, attach and detach.
 #include <climits>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -55,6 +57,19 @@ void ParseInterfaceVersion(const char *text, int *major, int *minor) {
   *minor = ReadNumber(cursor);
 }
 
+// A refusal goes to Metamod's console and to its error log; nothing without a utility table.
+__attribute__((format(printf, 2, 3))) void ReportRefusal(mutil_funcs_t *util, const char *format,
+                                                         ...) {
+  if (util == nullptr) return;
+  char text[1024];
+  va_list args;
+  va_start(args, format);
+  if (std::vsnprintf(text, sizeof(text), format, args) < 0) text[0] = '\0';
+  va_end(args);
+  util->pfnLogConsole(PLID, "%s", text);
+  util->pfnLogError(PLID, "%s", text);
+}
+
 }  // namespace
 
 QRV_EXPORT void Meta_Init(void) { g_bMetamodPresent = true; }
@@ -85,10 +100,7 @@ QRV_EXPORT int Meta_Query(char *interfaceVersion, plugin_info_t **plinfo,
           "this plugin";
     }
     if (refusal != nullptr) {
-      if (pMetaUtilFuncs != nullptr) {
-        pMetaUtilFuncs->pfnLogConsole(PLID, "%s", refusal);
-        pMetaUtilFuncs->pfnLogError(PLID, "%s", refusal);
-      }
+      ReportRefusal(pMetaUtilFuncs, "%s", refusal);
       return 0;
     }
   }
@@ -113,11 +125,8 @@ QRV_EXPORT int Meta_Query(char *interfaceVersion, plugin_info_t **plinfo,
 QRV_EXPORT int Meta_Attach(PLUG_LOADTIME now, META_FUNCTIONS *pFunctionTable,
                            meta_globals_t *pMGlobals, gamedll_funcs_t *) {
   if (now > Plugin_info.loadable) {
-    if (gpMetaUtilFuncs != nullptr) {
-      const char *format = "%s: plugin NOT attaching (can't load plugin right now)";
-      gpMetaUtilFuncs->pfnLogConsole(PLID, format, Plugin_info.name);
-      gpMetaUtilFuncs->pfnLogError(PLID, format, Plugin_info.name);
-    }
+    ReportRefusal(gpMetaUtilFuncs, "%s: plugin NOT attaching (can't load plugin right now)",
+                  Plugin_info.name);
     return 0;
   }
   if (pFunctionTable == nullptr || pMGlobals == nullptr) return 0;
@@ -134,11 +143,8 @@ QRV_EXPORT int Meta_Attach(PLUG_LOADTIME now, META_FUNCTIONS *pFunctionTable,
 
 QRV_EXPORT int Meta_Detach(PLUG_LOADTIME now, PL_UNLOAD_REASON reason) {
   if (now > Plugin_info.unloadable && reason != PNL_CMD_FORCED) {
-    if (gpMetaUtilFuncs != nullptr) {
-      const char *format = "%s: plugin not detaching (can't unload plugin right now)";
-      gpMetaUtilFuncs->pfnLogConsole(PLID, format, Plugin_info.name);
-      gpMetaUtilFuncs->pfnLogError(PLID, format, Plugin_info.name);
-    }
+    ReportRefusal(gpMetaUtilFuncs, "%s: plugin not detaching (can't unload plugin right now)",
+                  Plugin_info.name);
     return 0;
   }
   // Registered commands and variables stay with the engine; only the timer is given back.
