@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin_fixture.h"
+#include "tests/plugin_fixture.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin_fixture.h"
+#include "tests/plugin_fixture.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin_fixture.h"
+#include "tests/plugin_fixture.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "config/reader.h"
 #include "frame/export_api.h"
 #include "session.h"
+#include "tests/plugin_fixture.h"
 
 namespace {
 
@@ -24,17 +25,7 @@ class ConfigFiles : public ::testing::Test {
     ASSERT_TRUE(root_.WriteFile("cstrike/addons/qrv_vemtark/configs/" + name, contents));
   }
 
-  Texts LogTail() {
-    Texts lines;
-    std::string log = root_.ReadFile("cstrike/addons/qrv_vemtark/logs/qrv_vemtark.log");
-    size_t start = 0;
-    for (size_t end; (end = log.find('\n', start)) != std::string::npos; start = end + 1) {
-      std::string line = log.substr(start, end - start);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      lines.push_back(line.size() > 11 ? line.substr(11) : line);
-    }
-    return lines;
-  }
+  Texts LogTail() const { return qrvtest::LogMessages(root_); }
 
   emu::Session root_;
 };

@@ -14,6 +14,7 @@
 #include "frame/export_api.h"
 #include "platform/fake_controls.h"
 #include "session.h"
+#include "tests/plugin_fixture.h"
 
 extern "C" void QrvFake_SetLocalTime(int hour, int minute, int second);
 extern "C" const char *QrvFake_MessageBoxes(void);
@@ -24,13 +25,10 @@ namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
 Lines ReadLines(const fs::path &path) {
-  Lines lines;
   std::ifstream in(path, std::ios::binary);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  return qrvtest::Lines(contents.str());
 }
 
 class PluginLog : public ::testing::Test {
