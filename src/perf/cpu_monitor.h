@@ -1,0 +1,13 @@
+// One processor-load query with one counter, opened at every map start and closed at map end.
+// On Windows it is the performance data helper (pdh.dll, loaded at run time); elsewhere the
+// same operations run over the kernel's processor statistics.
+#pragma once
+
+// The machine's total processor time: the only counter path the plug-in asks for.
+constexpr char kProcessorTotalCounterPath[] = "\\Processor(_Total)\\% Processor Time";
+
+// Opens the query and adds the counter for the path; false when either step fails.
+bool CreateCpuMonitor(const char *counterPath);
+
+// Removes the counter and closes the query; false when either step fails.
+bool CloseCpuMonitor();
