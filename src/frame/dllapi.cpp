@@ -4,6 +4,7 @@
 #include "frame/dllapi.h"
 
 #include "commands/dispatcher.h"
+#include "commands/switch_commands.h"
 #include "config/registry.h"
 #include "frame/globals.h"
 #include "frame/standalone.h"
@@ -25,18 +26,18 @@ const ConsoleCommand kConsoleCommands[] = {
     {"qrv_info", CommandDispatcher},
     {"qrv_systems", CommandDispatcher},
     {"qrv_debug", CommandDispatcher},
-    {"qrv_vemtark_strengthening", CommandDispatcher},
+    {"qrv_vemtark_strengthening", StrengtheningCommand},
     {"qrv_vemtark_debug", CommandDispatcher},
-    {"qrv_vemtark_premonitor_win", CommandDispatcher},
-    {"qrv_vemtark_qrvbots_support", CommandDispatcher},
-    {"qrv_vemtark_engine_check", CommandDispatcher},
-    {"qrv_vemtark_engine_test", CommandDispatcher},
-    {"qrv_vemtark_sepd", CommandDispatcher},
-    {"qrv_vemtark_xepd", CommandDispatcher},
-    {"qrv_vemtark_yepd", CommandDispatcher},
-    {"qrv_vemtark_zepd", CommandDispatcher},
-    {"qrv_vemtark_fepd", CommandDispatcher},
-    {"qrv_vemtark_hpk", CommandDispatcher},
+    {"qrv_vemtark_premonitor_win", PremonitorWinCommand},
+    {"qrv_vemtark_qrvbots_support", QrvBotsSupportCommand},
+    {"qrv_vemtark_engine_check", EngineCheckCommand},
+    {"qrv_vemtark_engine_test", EngineTestCommand},
+    {"qrv_vemtark_sepd", SEpdCommand},
+    {"qrv_vemtark_xepd", XEpdCommand},
+    {"qrv_vemtark_yepd", YEpdCommand},
+    {"qrv_vemtark_zepd", ZEpdCommand},
+    {"qrv_vemtark_fepd", FEpdCommand},
+    {"qrv_vemtark_hpk", HighPingKickerCommand},
     {"messagebox", CommandDispatcher},
     {"check_code", CommandDispatcher},
 };

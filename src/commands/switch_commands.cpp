@@ -1,0 +1,151 @@
+#include "commands/switch_commands.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "commands/plugin_log.h"
+#include "config/reader.h"
+#include "frame/console.h"
+#include "frame/globals.h"
+
+namespace {
+
+struct SwitchTexts {
+  const char *onAnswer;
+  const char *offAnswer;
+  const char *alreadyOnAnswer;
+  const char *alreadyOffAnswer;
+  const char *onLog;
+  const char *offLog;
+  void (*onAction)();  // null: the switch only keeps its state
+  void (*offAction)();
+};
+
+void RunStrengtheningOn() {
+  RunCommandFile("strengthening_on.xdsg", "strengthening_on.xdsg file not found.");
+}
+
+void RunStrengtheningOff() {
+  RunCommandFile("strengthening_off.xdsg", "strengthening_off.xdsg file not found.");
+}
+
+// The kicking itself is an AMX Mod X script; the plug-in only resumes and pauses it.
+void ResumeHighPingKicker() { IssueServerCommand("%s", "amx_pausecfg enable qrv_vemtark.amxx"); }
+
+void PauseHighPingKicker() { IssueServerCommand("%s", "amx_pausecfg pause qrv_vemtark.amxx"); }
+
+enum SwitchIndex {
+  kStrengthening,
+  kPremonitorWin,
+  kQrvBotsSupport,
+  kEngineCheck,
+  kEngineTest,
+  kSEpd,
+  kXEpd,
+  kYEpd,
+  kZEpd,
+  kFEpd,
+  kHighPingKicker,
+  kSwitchCount,
+};
+
+// The operator sees these texts exactly as written, irregular letter case and blanks included.
+const SwitchTexts kSwitches[kSwitchCount] = {
+    {"QRV strengthening enabled.", "QRV strengthening disabled.",
+     "QRV strengthening already enabled.", "QRV strengthening already disabled.",
+     "Strengthening enabled.", "Strengthening disabled.", RunStrengtheningOn, RunStrengtheningOff},
+    {"QRV Vem-Tark Preformance Monitor for Windows Vista included.",
+     "QRV Vem-Tark Preformance Monitor for Windows XP included.",
+     "QrV Vem-Tark Preformance Monitor for Windows Vista already included.",
+     "QrV Vem-Tark Preformance Monitor for Windows XP already included.",
+     "Preformance Monitor for Windows Vista included.",
+     "Preformance Monitor for Windows XP included.", nullptr, nullptr},
+    {"QRV Vem-Tark QRV Bots Support enabled.", "QRV Vem-Tark QRV Bots Support disabled.",
+     "Qrv Vem-Tark QRV Bots Support already enabled.",
+     "QrV Vem-Tark QRV Bots Support already disabled.", "QRV Bots Support enabled.",
+     "QRV Bots Support disabled.", nullptr, nullptr},
+    {"QRV Vem-Tark Engine checking enabled", "QRV Vem-Tark Engine checking disabled.",
+     "QrV Engine checking already enabled.", "QRV Vem-Tark Engine checking already disabled.",
+     "QRV Engine checking enabled.", "Engine checking disabled.", nullptr, nullptr},
+    {"QRV Vem-Tark Engine test enabled.", "QRV Vem-Tark Engine test disabled.",
+     "QrV Vem-Tark Engine test already enabled.", "QRV Vem-Tark Engine test already disabled.",
+     "Engine test enabled.", "Engine test disabled.", nullptr, nullptr},
+    {"QRV Vem-Tark S EPD enabled.", "QRV Vem-Tark S EPD disabled.",
+     "QRV Vem-Tark S EPD already enabled.", "QRV Vem-Tark S EPD disabled.", "S EPD enabled.",
+     "S EPD disabled.", nullptr, nullptr},
+    {"QRV Vem-Tark X EPD  enabled.", "QRV Vem-Tark X EPD disabled.",
+     "QrV Vem-Tark X EPD already enabled.", "QrV Vem-Tark X EPD already disabled.",
+     "X EPD enabled.", "X EPD disabled.", nullptr, nullptr},
+    {"QRV Vem-Tark Y EPD enabled.", "QRV Vem-Tark Y EPD disabled.",
+     "Qrv Vem-Tark Y EPD already enabled.", "QrV Vem-Tark Y EPD already disabled.",
+     "Y EPD enabled.", "Y EPD disabled.", nullptr, nullptr},
+    {"QRV Vem-Tark Z EPD enabled.", "QRV Vem-Tark Z EPD disabled.",
+     "Qrv Vem-Tark Z EPD already enabled.", "QrV Vem-Tark Z EPD already disabled.",
+     "Z EPD enabled.", "Z EPD disabled.", nullptr, nullptr},
+    {"QRV Vem-Tark F EPD enabled.", "QRV Vem-Tark F EPD disabled.",
+     "Qrv Vem-Tark F EPD already enabled.", "QrV Vem-Tark F EPD already disabled.",
+     "F EPD enabled.", "F EPD disabled.", nullptr, nullptr},
+    {"QRV Vem-Tark HPK enabled.", "QRV Vem-Tark HPK disabled.", "Qrv Vem-Tark HPK already enabled.",
+     "QrV Vem-Tark HPK already disabled.", "HPK enabled.", "HPK disabled.", ResumeHighPingKicker,
+     PauseHighPingKicker},
+};
+
+// Nothing but the command itself reads or writes a state; it survives map changes.
+int32_t g_iSwitchStates[kSwitchCount];
+
+// State, answer, action, log line: in this order, so that a command file's queued commands
+// run after the operator has seen the answer.
+void RunSwitch(SwitchIndex index) {
+  const SwitchTexts &texts = kSwitches[index];
+  int32_t &state = g_iSwitchStates[index];
+  switch (ReadSwitchArgument()) {
+    case SwitchRequest::kOff:
+      if (state == 0) {
+        PrefixedConsolePrint("%s", texts.alreadyOffAnswer);
+        return;
+      }
+      state = 0;
+      PrefixedConsolePrint("%s", texts.offAnswer);
+      if (texts.offAction != nullptr) texts.offAction();
+      WriteLog(true, LOG_LEVEL_LOG, "%s", texts.offLog);
+      return;
+    case SwitchRequest::kOn:
+      if (state == 1) {
+        PrefixedConsolePrint("%s", texts.alreadyOnAnswer);
+        return;
+      }
+      state = 1;
+      PrefixedConsolePrint("%s", texts.onAnswer);
+      if (texts.onAction != nullptr) texts.onAction();
+      WriteLog(true, LOG_LEVEL_LOG, "%s", texts.onLog);
+      return;
+    case SwitchRequest::kInvalid:
+      PrefixedConsolePrint("%s", "Invalid value!");
+      return;
+  }
+}
+
+}  // namespace
+
+SwitchRequest ReadSwitchArgument() {
+  if (g_engfuncs.pfnCmd_Argv == nullptr) return SwitchRequest::kInvalid;
+  const char *argument = g_engfuncs.pfnCmd_Argv(1);
+  if (argument == nullptr) return SwitchRequest::kInvalid;
+  // A whole, exact comparison: " 1", "01" and "1 " are no switch values. (The Windows string
+  // comparison would let some ignorable characters through.)
+  if (std::strcmp(argument, "0") == 0) return SwitchRequest::kOff;
+  if (std::strcmp(argument, "1") == 0) return SwitchRequest::kOn;
+  return SwitchRequest::kInvalid;
+}
+
+void StrengtheningCommand() { RunSwitch(kStrengthening); }
+void PremonitorWinCommand() { RunSwitch(kPremonitorWin); }
+void QrvBotsSupportCommand() { RunSwitch(kQrvBotsSupport); }
+void EngineCheckCommand() { RunSwitch(kEngineCheck); }
+void EngineTestCommand() { RunSwitch(kEngineTest); }
+void SEpdCommand() { RunSwitch(kSEpd); }
+void XEpdCommand() { RunSwitch(kXEpd); }
+void YEpdCommand() { RunSwitch(kYEpd); }
+void ZEpdCommand() { RunSwitch(kZEpd); }
+void FEpdCommand() { RunSwitch(kFEpd); }
+void HighPingKickerCommand() { RunSwitch(kHighPingKicker); }
