@@ -170,11 +170,8 @@ TEST_F(Hooks, GameInitRegistersTheTwentyCommandsInOrderAndNotMeta) {
 TEST_F(Hooks, CommandsWithoutActionsSayTheyAreUnknown) {
   server_.StartServer();
   server_.engine().TakeConsole();
-  server_.Command("qrv_vemtark_hpk 1");
   server_.Command("QRV_INFO");
-  EXPECT_EQ(
-      "[QRV Vem-Tark] Unknown command: qrv_vemtark_hpk\n[QRV Vem-Tark] Unknown command: QRV_INFO\n",
-      server_.engine().TakeConsole());
+  EXPECT_EQ("[QRV Vem-Tark] Unknown command: QRV_INFO\n", server_.engine().TakeConsole());
 }
 
 TEST_F(Hooks, GameInitRegistersTheThirtyFourRegistryVariables) {
@@ -220,7 +217,7 @@ TEST_F(Hooks, WorldBrushFlagIsClearedAfterSpawnOnlyForTransTexture) {
     SCOPED_TRACE(mode);
     edict_t *brush = engine.CreateEntity("func_wall");
     brush->v.rendermode = mode;
-    brush->v.flags = FL_WORLDBRUSH | FL_ONGROUND;
+    brush->v.flags = FL_ONGROUND;  // the game's spawn adds FL_WORLDBRUSH
     server_.Call<&DLL_FUNCTIONS::pfnSpawn>(brush);
     int expected = mode == kRenderTransTexture ? FL_ONGROUND : (FL_WORLDBRUSH | FL_ONGROUND);
     EXPECT_EQ(expected, brush->v.flags);
