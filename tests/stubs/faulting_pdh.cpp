@@ -11,6 +11,7 @@ LONG g_calls;
 bool g_succeeds[6];
 int *volatile g_nowhere;  // null, but the compiler cannot know it
 volatile int g_zero;
+volatile int g_hundred = 100;  // a dividend of 1 would be folded into a comparison
 
 enum { kOpen, kClose, kAdd, kRemove, kCollect, kFormat };
 const char *const kNames[] = {"PdhOpenQueryA",       "PdhCloseQuery",
@@ -19,7 +20,7 @@ const char *const kNames[] = {"PdhOpenQueryA",       "PdhCloseQuery",
 
 // The ways a broken library fails: a write through a null pointer, or a division by zero.
 LONG Fault(int function) {
-  if (function == kClose) return 1 / g_zero;
+  if (function == kClose) return g_hundred / g_zero;
   *g_nowhere = function;
   return -1;
 }

@@ -98,7 +98,7 @@ void RunSteps(const Scenario &scenario) {
 Step Create(const char *path, bool expect) { return Step{Do::kCreate, path, expect}; }
 Step Close(bool expect) { return Step{Do::kClose, nullptr, expect}; }
 Step Use(const char *source) { return Step{Do::kUseSource, source, false}; }
-Step Stats(const char *contents) { return Step{Do::kStatsFile, contents, false}; }
+[[maybe_unused]] Step Stats(const char *contents) { return Step{Do::kStatsFile, contents, false}; }
 [[maybe_unused]] Step Let(const char *function) { return Step{Do::kLetSucceed, function, false}; }
 
 const Scenario kScenarios[] = {
@@ -183,6 +183,7 @@ INSTANTIATE_TEST_SUITE_P(Maps, CpuMonitorScenario, ::testing::ValuesIn(kScenario
 #if defined(_WIN32)
 int *volatile g_nowhere;  // null, but the compiler cannot know it
 volatile int g_zero;
+volatile int g_hundred = 100;  // a dividend of 1 would be folded into a comparison
 
 TEST(FaultGuard, AFaultEndsTheCallAndTheNextCallRunsNormally) {
   int progress = 0;
@@ -191,7 +192,7 @@ TEST(FaultGuard, AFaultEndsTheCallAndTheNextCallRunsNormally) {
     *g_nowhere = 1;
     *static_cast<int *>(context) += 100;
   };
-  auto divideByZero = [](void *context) { *static_cast<int *>(context) = 1 / g_zero; };
+  auto divideByZero = [](void *context) { *static_cast<int *>(context) = g_hundred / g_zero; };
   auto finish = [](void *context) { *static_cast<int *>(context) += 10; };
   for (int round = 0; round < 3; ++round) {
     progress = 0;
