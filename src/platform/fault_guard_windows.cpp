@@ -1,27 +1,43 @@
 // mingw-w64 GCC has no __try/__except. Instead a vectored exception handler, present only while
-// a guarded call runs, answers a processor exception raised on the guarded thread by resuming
-// at a context captured (RtlCaptureContext) just before the call: the capture "returns" a second
-// time with the fault flag set, much as setjmp does, and the guard reports the failure.
+// a guarded call runs, answers a processor exception raised on the guarded thread by sending the
+// thread to a small function that jumps back (__builtin_longjmp) to the point RunGuarded saved
+// with __builtin_setjmp before the call. The compiler's own jump pair keeps the same meaning on
+// i686 and x86_64 and needs no unwinding through the abandoned library frames.
 #include <windows.h>
+
+#include <cstdint>
 
 #include "platform/fault_guard.h"
 
 namespace {
 
 struct Guard {
-  CONTEXT resume;  // registers and stack of RunGuarded right after the capture
+  void *jump[5];    // the __builtin_setjmp buffer
+  uintptr_t stack;  // RunGuarded's stack pointer when it calls the body
   volatile LONG armed;
-  volatile LONG faulted;
   DWORD thread;
   PVOID handler;
 #if defined(__i386__)
   // 32-bit frame-based handlers live in a chain on the stack; the frames the library pushed are
   // abandoned with its stack, so the chain is put back as it was before the call.
-  struct _EXCEPTION_REGISTRATION_RECORD *frameHandlers;
+  void *frameHandlers;
+  // The fault may leave values on the x87 register stack: it is emptied and gets the caller's
+  // control word back.
+  unsigned short fpuControl;
 #endif
 };
 
 Guard g_guard;
+
+#if defined(__i386__)
+// The head of the frame-based handler chain is the first word of the thread information block.
+void *HandlerChain() {
+  void *head;
+  __asm__ volatile("movl %%fs:0, %0" : "=r"(head));
+  return head;
+}
+void SetHandlerChain(void *head) { __asm__ volatile("movl %0, %%fs:0" : : "r"(head) : "memory"); }
+#endif
 
 bool IsProcessorFault(DWORD code) {
   switch (code) {
@@ -47,12 +63,26 @@ bool IsProcessorFault(DWORD code) {
   }
 }
 
-LONG CALLBACK ResumeAfterFault(EXCEPTION_POINTERS *info) {
+[[noreturn]] __attribute__((noinline)) void ResumeAfterFault() {
+  __builtin_longjmp(g_guard.jump, 1);
+}
+
+LONG CALLBACK DivertFault(EXCEPTION_POINTERS *info) {
   if (!g_guard.armed || GetCurrentThreadId() != g_guard.thread) return EXCEPTION_CONTINUE_SEARCH;
   if (!IsProcessorFault(info->ExceptionRecord->ExceptionCode)) return EXCEPTION_CONTINUE_SEARCH;
   g_guard.armed = 0;
-  g_guard.faulted = 1;
-  *info->ContextRecord = g_guard.resume;
+  // The jump back runs on stack the abandoned calls used, just below RunGuarded's own frame:
+  // committed memory even when the fault was a stack overflow. Entered as if called.
+  const uintptr_t stack = (g_guard.stack - 256) & ~static_cast<uintptr_t>(15);
+  CONTEXT *context = info->ContextRecord;
+#if defined(__x86_64__)
+  context->Rsp = stack - 8;
+  context->Rip = reinterpret_cast<DWORD64>(&ResumeAfterFault);
+#else
+  context->Esp = stack - 4;
+  context->Eip = reinterpret_cast<DWORD>(&ResumeAfterFault);
+#endif
+  context->EFlags &= ~0x400u;  // the direction flag, clear on entry to every function
   return EXCEPTION_CONTINUE_EXECUTION;
 }
 
@@ -60,26 +90,28 @@ LONG CALLBACK ResumeAfterFault(EXCEPTION_POINTERS *info) {
 
 namespace platform {
 
-// Kept out of line so that the captured frame is this function's own and stays alive for the
-// whole call. After a resumption only globals are read: the registers hold their values from
-// the moment of the capture.
 __attribute__((noinline)) bool RunGuarded(void (*body)(void *), void *context) {
   // Installed per call, so that nothing points into this library once it is unloaded.
-  g_guard.handler = AddVectoredExceptionHandler(1, ResumeAfterFault);
+  g_guard.handler = AddVectoredExceptionHandler(1, DivertFault);
   if (g_guard.handler == nullptr) return false;  // unguarded, the call is not made at all
   g_guard.thread = GetCurrentThreadId();
-  g_guard.faulted = 0;
 #if defined(__i386__)
-  g_guard.frameHandlers = NtCurrentTeb()->NtTib.ExceptionList;
+  g_guard.frameHandlers = HandlerChain();
+  __asm__ volatile("fnstcw %0" : "=m"(g_guard.fpuControl));
 #endif
-  RtlCaptureContext(&g_guard.resume);
-  if (g_guard.faulted) {
+  if (__builtin_setjmp(g_guard.jump)) {
 #if defined(__i386__)
-    NtCurrentTeb()->NtTib.ExceptionList = g_guard.frameHandlers;
+    SetHandlerChain(g_guard.frameHandlers);
+    __asm__ volatile("fninit\n\tfldcw %0" : : "m"(g_guard.fpuControl));
 #endif
     RemoveVectoredExceptionHandler(g_guard.handler);
     return false;
   }
+#if defined(__x86_64__)
+  __asm__ volatile("movq %%rsp, %0" : "=r"(g_guard.stack));
+#else
+  __asm__ volatile("movl %%esp, %0" : "=r"(g_guard.stack));
+#endif
   g_guard.armed = 1;
   body(context);
   g_guard.armed = 0;
