@@ -3,7 +3,6 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "platform/platform.h"
 
@@ -49,12 +48,13 @@ constexpr int kMaxCounters = 16;
 QuerySlot g_queries[kMaxQueries];
 CounterSlot g_counters[kMaxCounters];
 uintptr_t g_lastSerial;
-std::string g_statsPath = "/proc/stat";
+constexpr char kDefaultStatsPath[] = "/proc/stat";
+char g_statsPath[4096] = "/proc/stat";
 int g_libraryTag;  // its address is the library's handle
 
 // The first line of the statistics: "cpu  user nice system idle iowait irq softirq steal ...".
 bool ReadProcessorTimes(Sample *sample) {
-  std::FILE *file = std::fopen(g_statsPath.c_str(), "r");
+  std::FILE *file = std::fopen(g_statsPath, "r");
   if (file == nullptr) return false;
   uint64_t ticks[8] = {};
   const int fields = std::fscanf(file,
@@ -204,7 +204,8 @@ void *CounterLibrarySymbol(LibraryHandle library, const char *name) {
 }
 
 void OverrideCounterSource(const char *source) {
-  g_statsPath = source != nullptr ? source : "/proc/stat";
+  std::snprintf(g_statsPath, sizeof(g_statsPath), "%s",
+                source != nullptr ? source : kDefaultStatsPath);
 }
 
 // The functions are our own code here: nothing to guard.

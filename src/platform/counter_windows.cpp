@@ -2,7 +2,7 @@
 // functions are declared here (WINAPI: stdcall on 32-bit) and every call runs under the guard.
 #include <windows.h>
 
-#include <string>
+#include <cstdio>
 
 #include "platform/fault_guard.h"
 #include "platform/platform.h"
@@ -16,7 +16,7 @@ typedef LONG(WINAPI *PdhAddCounterFn)(HANDLE query, LPCSTR path, DWORD_PTR userD
 typedef LONG(WINAPI *PdhRemoveCounterFn)(HANDLE counter);
 
 constexpr char kDefaultLibrary[] = "pdh.dll";
-std::string g_libraryName = kDefaultLibrary;
+char g_libraryName[MAX_PATH] = "pdh.dll";
 
 // Runs a lambda under the guard.
 template <typename Call>
@@ -31,14 +31,15 @@ constexpr platform::CounterStatus kNoAnswer = 0xFFFFFFFF;
 
 namespace platform {
 
-LibraryHandle OpenCounterLibrary() { return OpenLibrary(g_libraryName.c_str()); }
+LibraryHandle OpenCounterLibrary() { return OpenLibrary(g_libraryName); }
 
 void *CounterLibrarySymbol(LibraryHandle library, const char *name) {
   return LibrarySymbol(library, name);
 }
 
 void OverrideCounterSource(const char *source) {
-  g_libraryName = source != nullptr ? source : kDefaultLibrary;
+  std::snprintf(g_libraryName, sizeof(g_libraryName), "%s",
+                source != nullptr ? source : kDefaultLibrary);
 }
 
 bool CallOpenQuery(void *function, CounterHandle *query, CounterStatus *status) {
