@@ -6,6 +6,7 @@
 #include "commands/dispatcher.h"
 #include "commands/switch_commands.h"
 #include "config/registry.h"
+#include "frame/game_detection.h"
 #include "frame/globals.h"
 #include "frame/standalone.h"
 #include "perf/fps_monitor.h"
@@ -74,6 +75,8 @@ void GameInit() {
   }
   RegisterCommand("meta", ShowStandaloneNotice);
   ForwardToGame(g_GameFunctions.pfnGameInit);
+  // Standalone there is no post hook: the game has initialised once its own GameInit returns.
+  ReportGameRegistration();
 }
 
 int Spawn(edict_t *pent) {
@@ -150,7 +153,10 @@ void StartFrame() {
   ForwardToGame(g_GameFunctions.pfnStartFrame);
 }
 
-void GameInit_Post() { SetMetaResult(MRES_IGNORED); }
+void GameInit_Post() {
+  ReportGameRegistration();
+  SetMetaResult(MRES_IGNORED);
+}
 
 int Spawn_Post(edict_t *pent) {
   ClearWorldBrushFlag(pent);

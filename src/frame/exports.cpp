@@ -4,6 +4,7 @@
 #include "commands/plugin_log.h"
 #include "frame/dllapi.h"
 #include "frame/export_api.h"
+#include "frame/game_detection.h"
 #include "frame/globals.h"
 #include "frame/standalone.h"
 
@@ -13,6 +14,7 @@ QRV_EXPORT void WINAPI GiveFnptrsToDll(enginefuncs_t *pengfuncsFromEngine, globa
   }
   gpGlobals = pGlobals;
   WriteLog(true, LOG_LEVEL_LOG, "Plugin loaded successfully.");
+  DetectGame();
 }
 
 QRV_EXPORT int GetEntityAPI2(DLL_FUNCTIONS *pFunctionTable, int *interfaceVersion) {
