@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -395,10 +396,33 @@ bool Engine::ReadGameFile(const std::string &name, std::string *contents) const 
   return true;
 }
 
+void Engine::AddSteamCacheFile(const std::string &name, const std::string &sourcePath) {
+  steamCache_[name] = sourcePath;
+}
+
+bool Engine::ExtractFromSteamCache(const std::string &name, std::string *contents) const {
+  const auto cached = steamCache_.find(name);
+  if (cached == steamCache_.end()) return false;
+  std::error_code failure;
+  const std::filesystem::path target = std::filesystem::current_path(failure) / name;
+  std::filesystem::create_directories(target.parent_path(), failure);
+  std::filesystem::copy_file(cached->second, target,
+                             std::filesystem::copy_options::overwrite_existing, failure);
+  if (failure) return false;
+  std::ifstream file(target, std::ios::binary);
+  if (!file) return false;
+  std::ostringstream text;
+  text << file.rdbuf();
+  *contents = text.str();
+  return true;
+}
+
 unsigned char *Engine::LoadFile(const char *name, int *length) {
   if (length != nullptr) *length = 0;
   std::string contents;
-  if (name == nullptr || !ReadGameFile(name, &contents)) return nullptr;
+  if (name == nullptr) return nullptr;
+  requestedFiles_.emplace_back(name);
+  if (!ReadGameFile(name, &contents) && !ExtractFromSteamCache(name, &contents)) return nullptr;
   auto *buffer = static_cast<unsigned char *>(std::malloc(contents.size() + 1));
   if (buffer == nullptr) return nullptr;
   std::memcpy(buffer, contents.data(), contents.size());

@@ -135,6 +135,12 @@ class Engine {
   const std::string &GameDirAnswer() const { return gameDirAnswer_; }
   // pfnLoadFileForMe: a malloc'd, NUL-terminated copy of "<game dir>/<name>", or null.
   unsigned char *LoadFile(const char *name, int *length);
+  // The Steam cache: a name asked of pfnLoadFileForMe that is not on disk under the game
+  // directory is looked up here; a hit is first written to disk at that name under the working
+  // directory (the game root, where Steam extracted its cached files), then handed out.
+  void AddSteamCacheFile(const std::string &name, const std::string &sourcePath);
+  // Every name pfnLoadFileForMe was asked for, in order.
+  const std::vector<std::string> &RequestedFiles() const { return requestedFiles_; }
   // pfnFreeFile; a pointer that pfnLoadFileForMe did not hand out is a fault.
   void FreeFile(void *buffer);
   int LoadedFilesNotFreed() const { return static_cast<int>(loadedFiles_.size()); }
@@ -184,6 +190,7 @@ class Engine {
   const CommandEntry *FindCommand(const std::string &name) const;
   void AnnounceToClients(const std::string &text);
   bool ReadGameFile(const std::string &name, std::string *contents) const;
+  bool ExtractFromSteamCache(const std::string &name, std::string *contents) const;
   static void ExecHandler();
   static void EchoHandler();
 
@@ -214,6 +221,8 @@ class Engine {
   std::string gameDir_ = "cstrike";
   std::string gameDirAnswer_ = "cstrike";
   std::set<void *> loadedFiles_;
+  std::map<std::string, std::string> steamCache_;
+  std::vector<std::string> requestedFiles_;
   std::vector<std::string> userMessages_;
   std::mt19937 random_{20240101u};
   double mapTime_ = 0.0;

@@ -51,6 +51,16 @@ Session::Session(const SessionOptions &options)
   if (options_.createLogsFolder) fs::create_directories(addon / "logs");
   fs::current_path(root_);
   engine_.SetGameDir(options_.gameDir);
+  if (options_.gameLibraryName.empty()) options_.gameLibraryName = GameLibraryFileName();
+  if (options_.host == HostMode::kStandalone) {
+    if (options_.gameLibrary == GameLibrary::kOnDisk) {
+      const fs::path target = fs::path(root_) / GameLibraryPath();
+      fs::create_directories(target.parent_path());
+      fs::copy_file(StubGameBinaryPath(), target, fs::copy_options::overwrite_existing);
+    } else if (options_.gameLibrary == GameLibrary::kSteamCache) {
+      engine_.AddSteamCacheFile(GameLibraryPath(), StubGameBinaryPath());
+    }
+  }
   if (options_.echoConsole) {
     engine_.SetConsoleListener([](const std::string &text) {
       std::fputs(text.c_str(), stdout);
@@ -64,9 +74,21 @@ Session::~Session() {
   // plug-in's own clean-up must still find the engine.
   metamod_.Unload();
   standalone_.Unload();
+  stubGame_.Close();
   std::error_code ignored;
   fs::current_path(previousDirectory_, ignored);
   if (!options_.keepRoot) fs::remove_all(root_, ignored);
+}
+
+std::string Session::GameLibraryPath() const {
+  return options_.gameDir + "/dlls/" + options_.gameLibraryName;
+}
+
+StubGameLibrary &Session::StubGame() {
+  if (!stubGame_.IsOpen() && FileExists(GameLibraryPath())) {
+    stubGame_.Open((fs::path(root_) / GameLibraryPath()).string());
+  }
+  return stubGame_;
 }
 
 // ---- The server's life

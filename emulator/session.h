@@ -20,6 +20,7 @@
 #include "engine.h"
 #include "metamod_host.h"
 #include "standalone_host.h"
+#include "stub_game_library.h"
 
 namespace emu {
 
@@ -33,6 +34,13 @@ enum class HostMode {
   kStandalone,  // the engine loads the binary as its game library
 };
 
+// Standalone: where the game library that the plug-in loads underneath itself is found.
+enum class GameLibrary {
+  kOnDisk,      // our stub game library at <gamedir>/dlls/<name>
+  kSteamCache,  // only in the engine's Steam cache, under that same path
+  kMissing,     // nowhere
+};
+
 struct SessionOptions {
   std::string gameDir = "cstrike";
   // The plug-in never creates its logs folder; a release package ships it.
@@ -40,6 +48,10 @@ struct SessionOptions {
   PluginBuild build = PluginBuild::kRelease;
   std::string pluginPath;  // a binary of the caller's choosing instead of `build`
   HostMode host = HostMode::kMetamod;
+  // Standalone only: the game library and its file name (empty: the name a server of this
+  // build loads, GameLibraryFileName()).
+  GameLibrary gameLibrary = GameLibrary::kOnDisk;
+  std::string gameLibraryName;
   bool echoConsole = false;  // also write console text to standard output as it arrives
   bool keepRoot = false;     // leave the game root on disk afterwards (for a look by hand)
 };
@@ -66,6 +78,12 @@ class Session {
   StandaloneHost &standalone() { return standalone_; }
   const SessionOptions &options() const { return options_; }
   const std::string &PluginPath() const { return pluginPath_; }
+  // "<gamedir>/dlls/<name>" of the game library, relative to the root.
+  std::string GameLibraryPath() const;
+  // The controls of the stub game library at GameLibraryPath(), opened on first use (before the
+  // plug-in loads it too, when a test wants it to refuse something); IsOpen() false when it is
+  // not on disk (yet).
+  StubGameLibrary &StubGame();
 
   // ---- The server's life
   // Loads the plug-in and runs Metamod's start-up sequence (standalone: the engine's load
@@ -136,6 +154,7 @@ class Session {
   Engine engine_;
   MetamodHost metamod_;
   StandaloneHost standalone_;
+  StubGameLibrary stubGame_;
   bool mapRunning_ = false;
   std::vector<bool> inGame_;
   std::string lastRejectReason_;

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "commands/plugin_log.h"
+#include "frame/attach.h"
 #include "frame/dllapi.h"
 #include "frame/export_api.h"
 #include "frame/game_detection.h"
@@ -15,6 +16,11 @@ QRV_EXPORT void WINAPI GiveFnptrsToDll(enginefuncs_t *pengfuncsFromEngine, globa
   gpGlobals = pGlobals;
   WriteLog(true, LOG_LEVEL_LOG, "Plugin loaded successfully.");
   DetectGame();
+  if (g_bMetamodPresent) return;
+  // Standalone: the engine took this library for the game's, so the game's own comes underneath,
+  // and the work Metamod's attach would start runs once the game has been initialised.
+  LoadGameLibrary(DetectedGame(), pengfuncsFromEngine, pGlobals);
+  RunAttachWork();
 }
 
 QRV_EXPORT int GetEntityAPI2(DLL_FUNCTIONS *pFunctionTable, int *interfaceVersion) {
@@ -25,7 +31,7 @@ QRV_EXPORT int GetEntityAPI2(DLL_FUNCTIONS *pFunctionTable, int *interfaceVersio
     return 0;
   }
   std::memset(pFunctionTable, 0, sizeof(DLL_FUNCTIONS));
-  if (!g_bMetamodPresent) CopyGameFunctions(pFunctionTable);
+  if (!g_bMetamodPresent && !FillFromGameFunctions(pFunctionTable)) return 0;
   InstallPreHooks(pFunctionTable);
   return 1;
 }

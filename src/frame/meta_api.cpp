@@ -5,16 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "frame/attach.h"
 #include "frame/export_api.h"
 #include "frame/globals.h"
 #include "frame/standalone.h"
 #include "frame/timer_period.h"
-#include "perf/startup.h"
 
 namespace {
-
-// Attach raises the timer resolution to this before anything else runs.
-constexpr uint32_t kAttachTimerRequest = 3;
 
 META_FUNCTIONS g_MetaFunctionTable = {
     nullptr,             // pfnGetEntityAPI
@@ -134,10 +131,7 @@ QRV_EXPORT int Meta_Attach(PLUG_LOADTIME now, META_FUNCTIONS *pFunctionTable,
   gpMetaGlobals = pMGlobals;
   std::memcpy(pFunctionTable, &g_MetaFunctionTable, sizeof(META_FUNCTIONS));
 
-  // A second attach must not leave the first period without its end.
-  EndTimerResolution();
-  BeginTimerResolution(kAttachTimerRequest);
-  RunStartup();
+  RunAttachWork();
   return 1;
 }
 
@@ -153,6 +147,8 @@ QRV_EXPORT int Meta_Detach(PLUG_LOADTIME now, PL_UNLOAD_REASON reason) {
 }
 
 void OnProcessDetach() {
+  // A period begun at attach (standalone: at load) and not ended by a forced detach ends here.
+  EndTimerResolution();
   ReleaseGameLibrary();
   if (g_pszMetaVersionCopy != nullptr) {
     Plugin_info.ifvers = META_INTERFACE_VERSION;

@@ -9,6 +9,10 @@ extern "C" {
 typedef void (*QrvFakeSetTimerMinimumFn)(uint32_t milliseconds);
 // Every timeBeginPeriod/timeEndPeriod so far, one "begin N" or "end N" per line.
 typedef const char *(*QrvFakeTimerEventsFn)(void);
+// Also hands every such line to a function of the test program's, which still hears the periods
+// that end while the library unloads; null stops it.
+typedef void (*QrvFakeTimerEventSinkFn)(const char *event);
+typedef void (*QrvFakeSetTimerEventSinkFn)(QrvFakeTimerEventSinkFn sink);
 // Fixed local time of day for log stamps; a negative hour returns to the real clock.
 typedef void (*QrvFakeSetLocalTimeFn)(int hour, int minute, int second);
 // Every message box so far, one "caption|text|style" per line.
@@ -17,5 +21,6 @@ typedef const char *(*QrvFakeMessageBoxesFn)(void);
 
 #define QRV_FAKE_SET_TIMER_MINIMUM "QrvFake_SetTimerMinimum"
 #define QRV_FAKE_TIMER_EVENTS "QrvFake_TimerEvents"
+#define QRV_FAKE_SET_TIMER_EVENT_SINK "QrvFake_SetTimerEventSink"
 #define QRV_FAKE_SET_LOCAL_TIME "QrvFake_SetLocalTime"
 #define QRV_FAKE_MESSAGE_BOXES "QrvFake_MessageBoxes"

@@ -40,6 +40,20 @@ constexpr char kPathSeparator = '\\';
 constexpr char kPathSeparator = '/';
 #endif
 
+// The game library in the game directory's dlls folder: which column of the supported-game table
+// names it on this system, and the name that current servers of this build ship instead of the
+// table's Linux name ("cs_i386.so"), tried first; empty where the table's name is the only one.
+#if defined(_WIN32)
+constexpr bool kGameLibraryFromWindowsColumn = true;
+constexpr char kCurrentGameLibrary[] = "";
+#elif defined(__x86_64__)
+constexpr bool kGameLibraryFromWindowsColumn = false;
+constexpr char kCurrentGameLibrary[] = "cs_amd64.so";
+#else
+constexpr bool kGameLibraryFromWindowsColumn = false;
+constexpr char kCurrentGameLibrary[] = "cs.so";
+#endif
+
 using LibraryHandle = void *;
 LibraryHandle OpenLibrary(const char *path);
 void *LibrarySymbol(LibraryHandle library, const char *name);

@@ -1,6 +1,7 @@
 // Test double of the timer, message box and clock services, compiled into the test build of the
 // plug-in only. Its state is inspected through the controls declared in fake_controls.h.
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -15,7 +16,11 @@
 
 namespace {
 uint32_t g_deviceMinimum = 1;
-std::string g_timerEvents;
+// Plain storage: the last period may end while the library unloads, after its C++ objects are
+// gone.
+char g_timerEvents[4096];
+size_t g_timerEventsLength = 0;
+QrvFakeTimerEventSinkFn g_timerEventSink = nullptr;
 std::string g_messageBoxes;
 int g_fixedHour = -1;
 int g_fixedMinute = 0;
@@ -23,8 +28,13 @@ int g_fixedSecond = 0;
 
 void AppendTimerEvent(const char *what, uint32_t milliseconds) {
   char line[48];
-  std::snprintf(line, sizeof(line), "%s %u\n", what, static_cast<unsigned>(milliseconds));
-  g_timerEvents += line;
+  int length =
+      std::snprintf(line, sizeof(line), "%s %u\n", what, static_cast<unsigned>(milliseconds));
+  if (length > 0 && g_timerEventsLength + length < sizeof(g_timerEvents)) {
+    std::memcpy(g_timerEvents + g_timerEventsLength, line, static_cast<size_t>(length) + 1);
+    g_timerEventsLength += static_cast<size_t>(length);
+  }
+  if (g_timerEventSink != nullptr) g_timerEventSink(line);
 }
 }  // namespace
 
@@ -65,7 +75,11 @@ QRV_FAKE_EXPORT void QrvFake_SetTimerMinimum(uint32_t milliseconds) {
   g_deviceMinimum = milliseconds;
 }
 
-QRV_FAKE_EXPORT const char *QrvFake_TimerEvents(void) { return g_timerEvents.c_str(); }
+QRV_FAKE_EXPORT const char *QrvFake_TimerEvents(void) { return g_timerEvents; }
+
+QRV_FAKE_EXPORT void QrvFake_SetTimerEventSink(QrvFakeTimerEventSinkFn sink) {
+  g_timerEventSink = sink;
+}
 
 QRV_FAKE_EXPORT void QrvFake_SetLocalTime(int hour, int minute, int second) {
   g_fixedHour = hour;

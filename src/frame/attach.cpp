@@ -1,0 +1,18 @@
+#include "frame/attach.h"
+
+#include <cstdint>
+
+#include "frame/timer_period.h"
+#include "perf/startup.h"
+
+namespace {
+// Attach raises the timer resolution to this before anything else runs.
+constexpr uint32_t kAttachTimerRequest = 3;
+}  // namespace
+
+void RunAttachWork() {
+  // A second attach must not leave the first period without its end.
+  EndTimerResolution();
+  BeginTimerResolution(kAttachTimerRequest);
+  RunStartup();
+}
