@@ -44,19 +44,23 @@ class FakePlatform {
       : setTimerMinimum_(library.Export<QrvFakeSetTimerMinimumFn>(QRV_FAKE_SET_TIMER_MINIMUM)),
         timerEvents_(library.Export<QrvFakeTimerEventsFn>(QRV_FAKE_TIMER_EVENTS)),
         setLocalTime_(library.Export<QrvFakeSetLocalTimeFn>(QRV_FAKE_SET_LOCAL_TIME)),
-        messageBoxes_(library.Export<QrvFakeMessageBoxesFn>(QRV_FAKE_MESSAGE_BOXES)) {}
+        messageBoxes_(library.Export<QrvFakeMessageBoxesFn>(QRV_FAKE_MESSAGE_BOXES)),
+        setTimerEventSink_(
+            library.Export<QrvFakeSetTimerEventSinkFn>(QRV_FAKE_SET_TIMER_EVENT_SINK)) {}
 
   bool Resolved() const {
-    return setTimerMinimum_ && timerEvents_ && setLocalTime_ && messageBoxes_;
+    return setTimerMinimum_ && timerEvents_ && setLocalTime_ && messageBoxes_ && setTimerEventSink_;
   }
   void SetTimerMinimum(uint32_t milliseconds) const { setTimerMinimum_(milliseconds); }
   std::vector<std::string> TimerEvents() const { return Lines(timerEvents_()); }
   void SetLocalTime(int hour, int minute, int second) const { setLocalTime_(hour, minute, second); }
   std::vector<std::string> MessageBoxes() const { return Lines(messageBoxes_()); }
+  // The sink also hears the periods that end while the library unloads.
+  void SetTimerEventSink(QrvFakeTimerEventSinkFn sink) const { setTimerEventSink_(sink); }
 
   // Every begun period ended exactly once, in order, and nothing ended that was not begun.
-  ::testing::AssertionResult TimerBalanced() const {
-    std::vector<std::string> events = TimerEvents();
+  ::testing::AssertionResult TimerBalanced() const { return Balanced(TimerEvents()); }
+  static ::testing::AssertionResult Balanced(const std::vector<std::string> &events) {
     std::string open;
     for (const std::string &event : events) {
       if (event.rfind("begin ", 0) == 0) {
@@ -78,6 +82,7 @@ class FakePlatform {
   QrvFakeTimerEventsFn timerEvents_;
   QrvFakeSetLocalTimeFn setLocalTime_;
   QrvFakeMessageBoxesFn messageBoxes_;
+  QrvFakeSetTimerEventSinkFn setTimerEventSink_;
 };
 
 inline emu::SessionOptions TestBuild() {
