@@ -1,6 +1,7 @@
 // The demo server: plays a short Counter-Strike server session with the plug-in under the
 // emulated Metamod and prints the server console as it goes. `--console` takes the operator's
-// commands from standard input instead of the scripted session.
+// commands from standard input instead of the scripted session; `--standalone` has the engine
+// load the plug-in as its game library, over our stub game library.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -26,13 +27,17 @@ constexpr double kMachineFrameCeiling = 500.0;
 constexpr double kLowestFrameRate = 10.0;
 
 const char kUsage[] =
-    "usage: qrv_demo [--console] [--plugin <binary>] [--addons <addons/qrv_vemtark folder>]\n"
+    "usage: qrv_demo [--console] [--standalone] [--plugin <binary>]\n"
+    "                [--addons <addons/qrv_vemtark folder>]\n"
     "  --console  read operator commands from standard input; one second of frames passes\n"
     "             after each line. Besides server commands: map <name>, connect <name>,\n"
-    "             disconnect <index>, wait <seconds>, clients, quit.\n";
+    "             disconnect <index>, wait <seconds>, clients, quit.\n"
+    "  --standalone  no Metamod: the engine loads the plug-in in place of the game library,\n"
+    "             and the plug-in loads the game library (a stub of ours) underneath itself.\n";
 
 struct DemoOptions {
   bool console = false;
+  bool standalone = false;
   std::string plugin;
   std::string addons = QRV_EMU_SOURCE_ADDONS;
 };
@@ -188,13 +193,28 @@ void PrintNames(const char *what, const std::vector<std::string> &names, size_t 
   std::printf("%s\n", line.c_str());
 }
 
+// What the hook of the last dispatch answered: Metamod's result code, or nothing to say when the
+// engine called the plug-in directly.
+std::string HookResult(emu::Session &server) {
+  if (server.options().host == emu::HostMode::kStandalone)
+    return "standalone, forwarded to the game";
+  return MetaResultName(server.metamod().LastPreResult());
+}
+
 bool StartUp(emu::Session &server, FrameClock &clock) {
   Section("attach");
+  const bool standalone = server.options().host == emu::HostMode::kStandalone;
   if (!server.Attach()) {
-    std::printf("attach failed: %s\n", server.metamod().Error().c_str());
+    std::printf("attach failed: %s\n", standalone ? server.standalone().Error().c_str()
+                                                  : server.metamod().Error().c_str());
     return false;
   }
-  if (const plugin_info_t *info = server.metamod().PluginInfo()) {
+  if (standalone) {
+    std::printf(
+        "(engine: loaded the plug-in as its game library; the game library it loaded "
+        "in turn: %s)\n",
+        server.GameLibraryPath().c_str());
+  } else if (const plugin_info_t *info = server.metamod().PluginInfo()) {
     std::printf("(Metamod: loaded \"%s\" version %s, log tag %s)\n",
                 info->name != nullptr ? info->name : "?",
                 info->version != nullptr ? info->version : "?",
@@ -207,14 +227,14 @@ bool StartUp(emu::Session &server, FrameClock &clock) {
   const std::vector<std::string> commands = server.engine().CommandNames();
   const std::vector<std::string> variables = server.engine().CvarNames();
   std::printf("GameInit hook ran (%s); %zu console commands and %zu variables registered\n",
-              MetaResultName(server.metamod().LastPreResult()), commands.size() - commandsBefore,
+              HookResult(server).c_str(), commands.size() - commandsBefore,
               variables.size() - variablesBefore);
   PrintNames("commands", commands, commandsBefore);
   PrintNames("variables", variables, variablesBefore);
   Section("map de_dust2");
   server.StartMap("de_dust2");
   std::printf("ServerActivate hook ran (%s): qrv_fps \"%s\", qrv_ticrate \"%s\"\n",
-              MetaResultName(server.metamod().LastPreResult()), VariableText(server, "qrv_fps"),
+              HookResult(server).c_str(), VariableText(server, "qrv_fps"),
               VariableText(server, "qrv_ticrate"));
   clock.ResetReports();
   return true;
@@ -239,6 +259,7 @@ void ScriptedSession(emu::Session &server, FrameClock &clock) {
 
   Section("operator");
   Operator(server, "qrv_vemtark_about");
+  if (server.options().host == emu::HostMode::kStandalone) Operator(server, "meta");
   Operator(server, "qrv_vemtark_sysrate 0");
   Operator(server, "qrv_vemtark_autofps 250");
   clock.Run(13.0);
@@ -311,6 +332,8 @@ bool ParseArguments(int argc, char **argv, DemoOptions *options) {
     const std::string argument = argv[index];
     if (argument == "--console") {
       options->console = true;
+    } else if (argument == "--standalone") {
+      options->standalone = true;
     } else if (argument == "--plugin" && index + 1 < argc) {
       options->plugin = fs::absolute(argv[++index]).string();
     } else if (argument == "--addons" && index + 1 < argc) {
@@ -333,8 +356,11 @@ int main(int argc, char **argv) {
   emu::SessionOptions sessionOptions;
   sessionOptions.pluginPath = options.plugin;
   sessionOptions.echoConsole = true;
+  if (options.standalone) sessionOptions.host = emu::HostMode::kStandalone;
   emu::Session server(sessionOptions);
-  std::printf("QRV Vem-Tark demo server (emulated engine and Metamod)\n");
+  std::printf(options.standalone
+                  ? "QRV Vem-Tark demo server (emulated engine, plug-in standalone)\n"
+                  : "QRV Vem-Tark demo server (emulated engine and Metamod)\n");
   std::printf("game root %s\nplug-in %s\n", server.Root().c_str(), server.PluginPath().c_str());
   CopySampleConfigs(options, server);
 
