@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "platform/platform.h"
+#include "platform/timer_honour.h"
 
 namespace platform {
 
@@ -16,7 +17,15 @@ void GetTimerCaps(TimerCaps *caps) {
   caps->wPeriodMax = win.wPeriodMax;
 }
 
-void BeginTimerPeriod(uint32_t milliseconds) { timeBeginPeriod(milliseconds); }
+void BeginTimerPeriod(uint32_t milliseconds) {
+  // Asked once per process, before the first period: the answer does not change.
+  static bool asked = false;
+  if (!asked) {
+    asked = true;
+    AskToHonourTimerResolution(LookUpSetProcessInformation());
+  }
+  timeBeginPeriod(milliseconds);
+}
 
 void EndTimerPeriod(uint32_t milliseconds) { timeEndPeriod(milliseconds); }
 
