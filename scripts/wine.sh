@@ -47,14 +47,14 @@ choose() {
   version=$("$candidate" --version 2>/dev/null) || rc=$?
   if [ "$rc" -ne 0 ]; then
     if [ "$platform" = win32 ]; then
-      why="$candidate does not start (status $rc): the kernel runs no 32-bit programs"
+      why="$candidate does not start, status $rc: the kernel runs no 32-bit programs"
     else
-      why="$candidate does not start (status $rc)"
+      why="$candidate does not start, status $rc"
     fi
     return
   fi
   wine=$candidate
-  why="$(basename "$candidate") ${version:-?}"
+  why="$(basename "$candidate") (${version:-?})"
 }
 
 if [ "$1" = --how ]; then
