@@ -49,6 +49,7 @@ echo "deps: ok"
 
 # --- builds -----------------------------------------------------------------------------------
 declare -A built=()
+declare -A suite_ran=()
 for preset in "${presets[@]}"; do
   configure_log=$logs/$preset-configure.log
   build_log=$logs/$preset-build.log
@@ -183,7 +184,42 @@ for preset in "${presets[@]}"; do
       continue
     fi
     run_suite "$preset" "$exe" "$way"
+    suite_ran[$preset/$suite]=1
   done
+done
+
+# --- the same tests everywhere ----------------------------------------------------------------
+# Every configuration runs the same list of tests; one that cannot apply on a platform skips
+# there and says why. Compares the tests each suite ran ("[ RUN      ] Suite.Name") across the
+# presets whose suites ran.
+declare -A ran_in=()
+for preset in "${presets[@]}"; do
+  for key in "${!suite_ran[@]}"; do
+    [ "${key%%/*}" = "$preset" ] && ran_in[${key#*/}]="${ran_in[${key#*/}]:-} $preset"
+  done
+done
+for suite in $(printf '%s\n' "${!ran_in[@]}" | sort); do
+  read -r -a where <<<"${ran_in[$suite]}"
+  [ ${#where[@]} -ge 2 ] || continue
+  reference=$(tr -d '\r' <"$logs/${where[0]}-$suite.log" |
+    sed -n -E 's/^\[ RUN      \] ([^ ]+).*/\1/p' | sort)
+  differ=""
+  for preset in "${where[@]:1}"; do
+    list=$(tr -d '\r' <"$logs/$preset-$suite.log" | sed -n -E 's/^\[ RUN      \] ([^ ]+).*/\1/p' |
+      sort)
+    if [ "$list" != "$reference" ]; then
+      only=$(comm -3 <(echo "$reference") <(echo "$list") | tr -d '\t' | head -n 5 | tr '\n' ' ')
+      differ="$differ ${preset} (differs in: ${only% })"
+    fi
+  done
+  count=$(sed '/^$/d' <<<"$reference" | wc -l)
+  if [ -z "$differ" ]; then
+    echo "tests     $suite: the same $count tests on ${where[*]}"
+    passed=$((passed + 1))
+  else
+    echo "tests     $suite: FAILED, the list of tests differs from ${where[0]}'s on$differ"
+    failed=$((failed + 1))
+  fi
 done
 
 # --- fuzz targets -----------------------------------------------------------------------------
