@@ -30,6 +30,12 @@ struct TimeOfDay {
 };
 TimeOfDay LocalTimeOfDay();
 
+// The arguments the server process was started with, program name first, each ended by a zero
+// byte and the list by an empty one: /proc/self/cmdline on Linux, GetCommandLineA split at blanks
+// outside double quotes on Windows. Kept in a static buffer; a longer command line is cut at a
+// whole argument.
+const char *ProcessArguments();
+
 // lstrcmpA: 0 when both texts are equal.
 int CompareStrings(const char *a, const char *b);
 

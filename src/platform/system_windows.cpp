@@ -5,6 +5,7 @@
 
 #include <ctime>
 
+#include "platform/arguments.h"
 #include "platform/platform.h"
 #include "platform/timer_honour.h"
 
@@ -31,6 +32,14 @@ void EndTimerPeriod(uint32_t milliseconds) { timeEndPeriod(milliseconds); }
 
 void ShowMessageBox(const char *text, const char *caption, unsigned style) {
   MessageBoxA(nullptr, text, caption, style);
+}
+
+const char *ProcessArguments() {
+  static char list[kArgumentsSize];
+  size_t used = 0;
+  const char *line = GetCommandLineA();
+  if (line != nullptr) SplitCommandLine(line, list, &used);
+  return list;
 }
 
 TimeOfDay LocalTimeOfDay() {
