@@ -9,7 +9,8 @@ constexpr size_t kArgumentsSize = 8192;
 
 // Every list starts empty: two zero bytes.
 // Appends one argument of length bytes to list (used bytes in *used), keeping room for the
-// list's closing zero; false, and nothing appended, when it does not fit.
+// list's closing zero; false, and nothing appended, when it does not fit. An empty argument
+// is left out.
 bool AppendArgument(char *list, size_t *used, const char *argument, size_t length);
 
 // Splits a command line at blanks and tabs outside double quotes (the quotes are dropped).
