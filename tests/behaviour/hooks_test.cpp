@@ -167,16 +167,6 @@ TEST_F(Hooks, GameInitRegistersTheTwentyCommandsInOrderAndNotMeta) {
   EXPECT_EQ(kCommands, ours);
 }
 
-TEST_F(Hooks, CommandsWithoutActionsSayTheyAreUnknown) {
-  server_.StartServer();
-  server_.engine().TakeConsole();
-  server_.Command("qrv_vemtark_hpk 1");
-  server_.Command("QRV_INFO");
-  EXPECT_EQ(
-      "[QRV Vem-Tark] Unknown command: qrv_vemtark_hpk\n[QRV Vem-Tark] Unknown command: QRV_INFO\n",
-      server_.engine().TakeConsole());
-}
-
 TEST_F(Hooks, GameInitRegistersTheThirtyFourRegistryVariables) {
   server_.StartServer();
   for (const RegistryRow &row : kRegistry) {
