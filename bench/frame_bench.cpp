@@ -86,6 +86,46 @@ void BM_FrameEndingPeriod(benchmark::State &state) {
 }
 BENCHMARK(BM_FrameEndingPeriod);
 
+// A map start with the sample configuration files: ServerDeactivate, ServerActivate (the files
+// read, the processor counter closed and opened) and the command buffer that runs what it
+// queued, switch answers and log lines included.
+void BM_MapStartWithSampleFiles(benchmark::State &state) {
+  emu::Session session;
+  const std::string samples = std::string(QRV_SOURCE_DIR) + "/addons/qrv_vemtark/configs/";
+  for (const char *name : {"vemtark.cfg", "vemtark.ini", "engine.cfgs"}) {
+    std::FILE *file = std::fopen((samples + name).c_str(), "rb");
+    if (file == nullptr) {
+      state.SkipWithError("sample configuration file missing");
+      return;
+    }
+    std::string contents;
+    char buffer[4096];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof(buffer), file)) > 0;) {
+      contents.append(buffer, got);
+    }
+    std::fclose(file);
+    session.WriteFile(std::string("cstrike/addons/qrv_vemtark/configs/") + name, contents);
+  }
+  if (!session.Attach()) {
+    state.SkipWithError("the plug-in did not attach");
+    return;
+  }
+  session.StartServer();
+  session.StartMap("de_dust2");
+  const DLL_FUNCTIONS *hooks = &session.metamod().PreHooks();
+  emu::Engine &engine = session.engine();
+  for (auto _ : state) {
+    hooks->pfnServerDeactivate();
+    hooks->pfnServerActivate(engine.EdictList(), engine.EdictCount(), engine.MaxClients());
+    engine.ExecuteBuffer();
+    state.PauseTiming();
+    engine.TakeConsole();
+    engine.ClearServerCommands();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_MapStartWithSampleFiles)->Unit(benchmark::kMicrosecond);
+
 // Console reporter that also prints how the plug-in's frames compare with the minimal hook.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:

@@ -279,6 +279,13 @@ void ScriptedSession(emu::Session &server, FrameClock &clock) {
   clock.Run(1.0);
   consoles.PrintNew();
 
+  Section("switches");
+  Operator(server, "qrv_vemtark_hpk 1");
+  Operator(server, "qrv_vemtark_hpk 1");
+  Operator(server, "qrv_vemtark_strengthening 1");
+  Operator(server, "qrv_vemtark_premonitor_win 0");
+  Operator(server, "qrv_vemtark_sepd 2");
+
   Section("change map to de_inferno");
   server.StartMap("de_inferno");
   clock.ResetReports();

@@ -54,7 +54,9 @@ Engine::Engine()
 
   AddCommand("exec", &Engine::ExecHandler);
   AddCommand("echo", &Engine::EchoHandler);
-  RegisterEngineCvar("sys_ticrate", "100", 0);
+  // Engines register sys_ticrate with flags of their own; start-up must add to them, not
+  // replace them.
+  RegisterEngineCvar("sys_ticrate", "100", FCVAR_ARCHIVE);
   RegisterEngineCvar("hostname", "Half-Life", 0);
 }
 

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "engine.h"
 #include "game_entry.h"
 
 namespace emu {
@@ -27,6 +29,15 @@ qboolean AdmitClient(edict_t *, const char *, const char *, char *) {
   return 1;
 }
 
+// As the game does: its brush entities become world brushes when they spawn.
+int SpawnEntity(edict_t *entity) {
+  StubGame::Current().Record("Spawn");
+  if (entity == nullptr) return 0;
+  const char *classname = Engine::Current().String(entity->v.classname);
+  if (std::strncmp(classname, "func_", 5) == 0) entity->v.flags |= FL_WORLDBRUSH;
+  return 0;
+}
+
 const char *GameDescription() {
   StubGame::Current().Record("GetGameDescription");
   return "Counter-Strike";
@@ -46,6 +57,7 @@ StubGame::StubGame() : previous_(g_currentGame) {
 #undef QRV_EMU_RECORDING_NEW_DLL
   functions_.pfnClientConnect = &AdmitClient;
   functions_.pfnGetGameDescription = &GameDescription;
+  functions_.pfnSpawn = &SpawnEntity;
 }
 
 StubGame::~StubGame() { g_currentGame = previous_; }

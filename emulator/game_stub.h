@@ -1,5 +1,6 @@
 // The game library that the emulated Metamod sits on: a table of our own whose every entry
-// records its call and answers as a quiet game would (ClientConnect admits, Spawn answers 0,
+// records its call and answers as a quiet game would (ClientConnect admits, Spawn answers 0 and
+// makes func_ entities world brushes,
 // GetGameDescription answers "Counter-Strike", everything else zero).
 #pragma once
 

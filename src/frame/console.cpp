@@ -26,13 +26,21 @@ void ServerPrint(const char *text) {
   if (g_engfuncs.pfnServerPrint != nullptr) g_engfuncs.pfnServerPrint(text);
 }
 
+// A text too long for the scratch buffer is cut before its line break, never the break itself:
+// otherwise the next output would run on in the same line.
+int LineRoom(size_t prefixLength) {
+  return static_cast<int>(sizeof(g_szScratch) - 2 - prefixLength);
+}
+
 void PrintLine(const char *text) {
-  std::snprintf(g_szScratch, sizeof(g_szScratch), "%s\n", text);
+  std::snprintf(g_szScratch, sizeof(g_szScratch), "%.*s\n", LineRoom(0), text);
   ServerPrint(g_szScratch);
 }
 
 void PrintPrefixedLine(const char *text) {
-  std::snprintf(g_szScratch, sizeof(g_szScratch), "[%s] %s\n", kPluginName, text);
+  const size_t prefixLength = std::strlen(kPluginName) + 3;  // "[" name "] "
+  std::snprintf(g_szScratch, sizeof(g_szScratch), "[%s] %.*s\n", kPluginName,
+                LineRoom(prefixLength), text);
   ServerPrint(g_szScratch);
 }
 
@@ -83,10 +91,9 @@ void PrintToTarget(edict_t *target, int flags, const char *format, ...) {
   }
 
   size_t length = std::strlen(szStr);
-  if (length + 1 < sizeof(szStr)) {
-    szStr[length] = '\n';
-    szStr[length + 1] = '\0';
-  }
+  if (length + 1 >= sizeof(szStr)) length = sizeof(szStr) - 2;  // keep room for the break
+  szStr[length] = '\n';
+  szStr[length + 1] = '\0';
   if (g_engfuncs.pfnClientPrintf == nullptr) return;
   if (prefixed) {
     std::snprintf(g_szScratch, sizeof(g_szScratch), "[%s] %s", kPluginName, szStr);

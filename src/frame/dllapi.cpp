@@ -136,6 +136,7 @@ void ServerActivate(edict_t *pEdictList, int edictCount, int clientMax) {
 }
 
 void ServerDeactivate() {
+  DeactivateMap();
   if (g_bMetamodPresent) return SetMetaResult(MRES_IGNORED);
   ForwardToGame(g_GameFunctions.pfnServerDeactivate);
 }

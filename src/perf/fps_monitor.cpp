@@ -87,9 +87,12 @@ int32_t TickRateStep(int64_t gap) {
   return 0;
 }
 
-void StartMeasuringPeriod() {
+void ResetMeasuredValues() {
   g_uFrameCounter = 0;
   SetVariableString(g_Bindings.fps, "1.0");
   SetVariableString(g_Bindings.ticrate, "1.0");
+}
+
+void StartMeasuringPeriod() {
   if (gpGlobals != nullptr) g_flNextSampleTime = gpGlobals->time + kPeriodSeconds;
 }

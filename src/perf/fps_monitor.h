@@ -28,7 +28,10 @@ inline void MonitorFrame() {
   EndMeasuringPeriod();
 }
 
-// Starts a fresh period at map activation.
+// At map activation: no frames counted, and qrv_fps and qrv_ticrate read "1.0" until the first
+// period of the map ends.
+void ResetMeasuredValues();
+// The first period of the map ends 4 seconds of game time from now.
 void StartMeasuringPeriod();
 
 // The step the automatic adjustment takes for a gap between target and measured frame rate.

@@ -1,10 +1,23 @@
 #include "perf/map_cycle.h"
 
+#include "commands/plugin_log.h"
+#include "config/main_config.h"
 #include "frame/globals.h"
+#include "perf/cpu_monitor.h"
 #include "perf/fps_monitor.h"
 
 void ActivateMap() {
+  ResetMeasuredValues();
+  LoadConfiguration();
+  // The period starts once the configuration is read, so its reading is not counted.
   StartMeasuringPeriod();
+  if (!CreateCpuMonitor(kProcessorTotalCounterPath)) {
+    WriteLog(true, LOG_LEVEL_WARNING, "%s", "Win Monitor problem (ID:1)");
+  }
   // Players present on the new map are marked again by their first think.
   ClearPlayerPresence();
+}
+
+void DeactivateMap() {
+  if (!CloseCpuMonitor()) WriteLog(true, LOG_LEVEL_WARNING, "%s", "Win Monitor problem (ID:2)");
 }

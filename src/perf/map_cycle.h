@@ -1,4 +1,5 @@
-// What happens at every map start.
+// What happens at every map start and map end.
 #pragma once
 
 void ActivateMap();
+void DeactivateMap();

@@ -56,6 +56,32 @@ LibraryHandle OpenLibrary(const char *path);
 void *LibrarySymbol(LibraryHandle library, const char *name);
 void CloseLibrary(LibraryHandle library);
 
+// The processor-load counter library: on Windows the performance data helper (pdh.dll), loaded
+// at run time and never freed; elsewhere a built-in library with the same functions over the
+// kernel's processor statistics (/proc/stat). Its functions are resolved by their PDH names.
+LibraryHandle OpenCounterLibrary();
+void *CounterLibrarySymbol(LibraryHandle library, const char *name);
+
+// Tests only: load this library instead of pdh.dll (Windows), or read the processor statistics
+// from this file instead of /proc/stat (elsewhere); nullptr restores the default. The library
+// is only opened once per process, so a test that needs another one runs in a process of its own.
+void OverrideCounterSource(const char *source);
+
+// PDH_STATUS and the query and counter handles (PDH_HQUERY, PDH_HCOUNTER).
+using CounterStatus = uint32_t;
+using CounterHandle = void *;
+constexpr CounterStatus kCounterSuccess = 0;
+
+// Calls of the resolved functions PdhOpenQueryA (no data source, user data 0), PdhCloseQuery,
+// PdhAddCounterA (user data 0) and PdhRemoveCounter. Each is guarded against processor
+// exceptions raised inside the library: false means the call faulted and was abandoned;
+// otherwise *status holds the library's answer.
+bool CallOpenQuery(void *function, CounterHandle *query, CounterStatus *status);
+bool CallCloseQuery(void *function, CounterHandle query, CounterStatus *status);
+bool CallAddCounter(void *function, CounterHandle query, const char *path, CounterHandle *counter,
+                    CounterStatus *status);
+bool CallRemoveCounter(void *function, CounterHandle counter, CounterStatus *status);
+
 }  // namespace platform
 
 // Implemented by the plug-in; the platform calls it when the process unloads the library.

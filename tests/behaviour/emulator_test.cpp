@@ -208,7 +208,7 @@ TEST_F(EmulatorEngine, EngineVariablesExistFromTheStart) {
   ASSERT_NE(nullptr, ticrate);
   EXPECT_STREQ("100", ticrate->string);
   EXPECT_FLOAT_EQ(100.0f, ticrate->value);
-  EXPECT_EQ(0, ticrate->flags);
+  EXPECT_EQ(FCVAR_ARCHIVE, ticrate->flags);
   EXPECT_NE(nullptr, Table().pfnCVarGetPointer("hostname"));
 }
 

@@ -43,7 +43,7 @@ TEST(Standalone, HooksRunOverAnEmptyGameTableAndMetaTellsTheOperator) {
   EXPECT_STREQ("fake", server.engine().String(strip->v.targetname));
   edict_t *brush = server.engine().CreateEntity("func_wall");
   brush->v.rendermode = kRenderTransTexture;
-  brush->v.flags = FL_WORLDBRUSH;
+  brush->v.flags = 0;  // the game's spawn adds FL_WORLDBRUSH
   server.Call<&DLL_FUNCTIONS::pfnSpawn>(brush);
   EXPECT_EQ(0, brush->v.flags);
   server.DisconnectClient(alice);

@@ -71,22 +71,21 @@ TEST_F(ConsoleOutput, ServerCommandGetsItsNewlineAndRunsOnlyWhenTheBufferRuns) {
   EXPECT_NE(std::string::npos, engine_.Console().find("50%s"));
 }
 
-TEST_F(ConsoleOutput, OverlongTextsAreCutToTheirBuffers) {
+TEST_F(ConsoleOutput, OverlongTextsAreCutToTheirBuffersAndEveryLineStillEnds) {
   std::string huge(10000, 'w');
   ConsolePrint("%s", huge.c_str());
-  std::string shown = engine_.TakeConsole();
-  EXPECT_EQ(3071u, shown.size());
-  EXPECT_EQ(std::string(3071, 'w'), shown);
+  ConsolePrint("next");
+  EXPECT_EQ(std::string(3070, 'w') + "\nnext\n", engine_.TakeConsole());
 
   PrefixedConsolePrint("%s", huge.c_str());
-  EXPECT_EQ(3071u, engine_.TakeConsole().size());
+  EXPECT_EQ("[QRV Vem-Tark] " + std::string(3070 - 15, 'w') + "\n", engine_.TakeConsole());
 
   PrintToTarget(nullptr, 0, "%s", huge.c_str());
   EXPECT_EQ(std::string(2047, 'w') + "\n", engine_.TakeConsole());
 
   PrintToTarget(client_, 0, "%s", huge.c_str());
   ASSERT_EQ(1u, engine_.ClientPrints(1).size());
-  EXPECT_EQ(std::string(2047, 'w'), engine_.ClientPrints(1)[0].text);
+  EXPECT_EQ(std::string(2046, 'w') + "\n", engine_.ClientPrints(1)[0].text);
 
   IssueServerCommand("%s", huge.c_str());
   EXPECT_EQ(std::string(1023, 'w') + "\n", engine_.ServerCommands().back());
