@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Assembles the release package in dist/addons/qrv_vemtark and zips it to dist/qrv_vemtark.zip:
-#   dlls/     qrv_vemtark_mm_i386.so, qrv_vemtark_mm_amd64.so, qrv_vemtark_mm.dll (32-bit)
+#   dlls/     qrv_vemtark_mm_i386.so, qrv_vemtark_mm_amd64.so, qrv_vemtark_mm.dll (32-bit) and
+#             the sample debug modules (*.lib) that configs/debug.ini lists
 #   configs/  the commented samples from addons/qrv_vemtark/configs
 #   logs/     present from the start: the plug-in writes there but never creates the folder
 #   plugins.ini.txt  the lines to add to Metamod's plugins.ini
@@ -28,6 +29,7 @@ binaries=(
   build/linux/bin/qrv_vemtark_mm_amd64.so
   build/win32/bin/qrv_vemtark_mm.dll
 )
+modules=(frame_probe.lib cpu_probe.lib)
 configs=(vemtark.cfg vemtark.ini engine.cfgs debug.cfgs debug.ini
   strengthening_on.xdsg strengthening_off.xdsg)
 
@@ -35,6 +37,9 @@ missing=()
 for f in "${binaries[@]}"; do [ -f "$f" ] || missing+=("$f"); done
 for f in "${configs[@]}"; do
   [ -f "addons/qrv_vemtark/configs/$f" ] || missing+=("addons/qrv_vemtark/configs/$f")
+done
+for f in "${modules[@]}"; do
+  [ -f "addons/qrv_vemtark/dlls/$f" ] || missing+=("addons/qrv_vemtark/dlls/$f")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   printf 'package: missing %s\n' "${missing[@]}" >&2
@@ -51,6 +56,7 @@ strip --strip-debug "$pkg/dlls/qrv_vemtark_mm_amd64.so" "$pkg/dlls/qrv_vemtark_m
 i686-w64-mingw32-strip --strip-debug "$pkg/dlls/qrv_vemtark_mm.dll"
 
 cp -R addons/qrv_vemtark/configs/. "$pkg/configs/"
+for f in "${modules[@]}"; do cp "addons/qrv_vemtark/dlls/$f" "$pkg/dlls/"; done
 : >"$pkg/logs/.keep"
 
 cat >"$pkg/plugins.ini.txt" <<'INI'

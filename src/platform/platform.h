@@ -46,6 +46,17 @@ constexpr char kPathSeparator = '\\';
 constexpr char kPathSeparator = '/';
 #endif
 
+// The system this binary was built for, as the information texts name it: "Win32", "Win64" or
+// "Linux", all of the same width.
+#if defined(_WIN64)
+constexpr char kBuildSystemName[] = "Win64";
+#elif defined(_WIN32)
+constexpr char kBuildSystemName[] = "Win32";
+#else
+constexpr char kBuildSystemName[] = "Linux";
+#endif
+constexpr int kBuildBits = static_cast<int>(sizeof(void *) * 8);
+
 using LibraryHandle = void *;
 LibraryHandle OpenLibrary(const char *path);
 void *LibrarySymbol(LibraryHandle library, const char *name);
