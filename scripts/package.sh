@@ -4,7 +4,9 @@
 #             the sample debug modules (*.lib) that configs/debug.ini lists
 #   configs/  the commented samples from addons/qrv_vemtark/configs
 #   logs/     present from the start: the plug-in writes there but never creates the folder
-#   plugins.ini.txt  the lines to add to Metamod's plugins.ini
+#   plugins-linux.ini, plugins-linux64.ini, plugins-win32.ini  the line to add to Metamod's
+#             plugins.ini on each platform
+#   README.md the operator's part of the README
 # Run it after scripts/test.sh; the three release presets are brought up to date first.
 set -euo pipefail
 
@@ -59,11 +61,23 @@ cp -R addons/qrv_vemtark/configs/. "$pkg/configs/"
 for f in "${modules[@]}"; do cp "addons/qrv_vemtark/dlls/$f" "$pkg/dlls/"; done
 : >"$pkg/logs/.keep"
 
-cat >"$pkg/plugins.ini.txt" <<'INI'
-; Add these lines to addons/metamod/plugins.ini (paths are relative to the game folder).
+# One plugins.ini snippet per platform, and the operator's part of the README.
+cat >"$pkg/plugins-linux.ini" <<'INI'
+; Linux, 32-bit engine (the usual HLDS): add this line to addons/metamod/plugins.ini.
 linux addons/qrv_vemtark/dlls/qrv_vemtark_mm_i386.so
+INI
+cat >"$pkg/plugins-linux64.ini" <<'INI'
+; Linux, 64-bit engine: add this line to addons/metamod/plugins.ini.
+linux addons/qrv_vemtark/dlls/qrv_vemtark_mm_amd64.so
+INI
+cat >"$pkg/plugins-win32.ini" <<'INI'
+; Windows: add this line to addons\metamod\plugins.ini.
 win32 addons/qrv_vemtark/dlls/qrv_vemtark_mm.dll
 INI
+{
+  sed -n '1,/^## For server operators/p' README.md | sed '$d'
+  sed -n '/^## For server operators/,/^## For developers/p' README.md | sed '$d'
+} >"$pkg/README.md"
 
 (
   cd dist

@@ -259,4 +259,29 @@ else
   failed=$((failed + 1))
 fi
 
+# --- release package --------------------------------------------------------------------------
+# Packed as an operator downloads it, unpacked into a fresh game folder and run from there.
+if [ -n "${built[linux]:-}" ] && [ -n "${built[linux-i386]:-}" ] && [ -n "${built[win32]:-}" ]; then
+  package_log=$logs/package.log
+  if bash scripts/package.sh >"$package_log" 2>&1; then
+    check_log=$logs/check_package.log
+    bash scripts/check_package.sh >"$check_log" 2>&1
+    summary=$(tail -n 1 "$check_log")
+    if [[ $summary =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
+      echo "package: ${BASH_REMATCH[1]} checks passed, ${BASH_REMATCH[2]} failed ($check_log)"
+      grep '^FAILED' "$check_log" | sed -e 's/^/    | /'
+      passed=$((passed + BASH_REMATCH[1]))
+      failed=$((failed + BASH_REMATCH[2]))
+    else
+      echo "package: FAILED, check_package.sh gave no summary ($check_log)"
+      fail_tail "$check_log"
+      failed=$((failed + 1))
+    fi
+  else
+    echo "package: FAILED to build the package ($package_log)"
+    fail_tail "$package_log"
+    failed=$((failed + 1))
+  fi
+fi
+
 finish
