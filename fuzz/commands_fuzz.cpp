@@ -21,20 +21,6 @@ namespace {
 const char kConfigs[] = "cstrike/addons/qrv_vemtark/configs/";
 const char kDlls[] = "cstrike/addons/qrv_vemtark/dlls/";
 
-// A private game root without a logs folder, so the plugin log does not grow over the run.
-void EnterGameRoot() {
-  static bool entered = false;
-  if (entered) return;
-  char pattern[] = "/tmp/qrv_fuzz_commands_XXXXXX";
-  const char *root = mkdtemp(pattern);
-  if (root == nullptr || chdir(root) != 0) std::abort();
-  if (std::system("mkdir -p cstrike/addons/qrv_vemtark/configs cstrike/addons/qrv_vemtark/dlls") !=
-      0) {
-    std::abort();
-  }
-  entered = true;
-}
-
 std::vector<std::string> g_words;  // the command line: name, then its arguments
 
 const char *CommandArgument(int index) {
@@ -106,7 +92,7 @@ constexpr size_t kCommandCount = sizeof(kCommands) / sizeof(kCommands[0]);
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   fuzz::InstallEngine();
   g_engfuncs.pfnCmd_Argv = CommandArgument;
-  EnterGameRoot();
+  fuzz::EnterGameRoot();
   if (size == 0) return 0;
   const Command &command = kCommands[data[0] % kCommandCount];
 

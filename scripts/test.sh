@@ -245,41 +245,35 @@ if [ -n "${built[fuzz]:-}" ]; then
   rm -rf "$fuzz_dir"
 fi
 
-# --- release binaries -------------------------------------------------------------------------
-check_log=$logs/check_binaries.log
-bash scripts/check_binaries.sh build >"$check_log" 2>&1
-summary=$(tail -n 1 "$check_log")
-if [[ $summary =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
-  sed -e '$d' -e 's/^/binaries: /' "$check_log"
-  passed=$((passed + BASH_REMATCH[1]))
-  failed=$((failed + BASH_REMATCH[2]))
-else
-  echo "binaries: FAILED, check_binaries.sh gave no summary ($check_log)"
-  fail_tail "$check_log"
-  failed=$((failed + 1))
-fi
+# --- release binaries and package ------------------------------------------------------------
+# Adds the counts of a check script that ends with "N passed, M failed"; its other lines are
+# shown with the label in front. A script without that summary is one failure.
+count_checks() {
+  local label=$1 log=$2
+  local summary
+  summary=$(tail -n 1 "$log")
+  if [[ $summary =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
+    sed -e '$d' -e "s/^/$label: /" "$log"
+    passed=$((passed + BASH_REMATCH[1]))
+    failed=$((failed + BASH_REMATCH[2]))
+  else
+    echo "$label: FAILED, no summary ($log)"
+    fail_tail "$log"
+    failed=$((failed + 1))
+  fi
+}
 
-# --- release package --------------------------------------------------------------------------
+bash scripts/check_binaries.sh build >"$logs/check_binaries.log" 2>&1
+count_checks binaries "$logs/check_binaries.log"
+
 # Packed as an operator downloads it, unpacked into a fresh game folder and run from there.
 if [ -n "${built[linux]:-}" ] && [ -n "${built[linux-i386]:-}" ] && [ -n "${built[win32]:-}" ]; then
-  package_log=$logs/package.log
-  if bash scripts/package.sh >"$package_log" 2>&1; then
-    check_log=$logs/check_package.log
-    bash scripts/check_package.sh >"$check_log" 2>&1
-    summary=$(tail -n 1 "$check_log")
-    if [[ $summary =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
-      echo "package: ${BASH_REMATCH[1]} checks passed, ${BASH_REMATCH[2]} failed ($check_log)"
-      grep '^FAILED' "$check_log" | sed -e 's/^/    | /'
-      passed=$((passed + BASH_REMATCH[1]))
-      failed=$((failed + BASH_REMATCH[2]))
-    else
-      echo "package: FAILED, check_package.sh gave no summary ($check_log)"
-      fail_tail "$check_log"
-      failed=$((failed + 1))
-    fi
+  if bash scripts/package.sh >"$logs/package.log" 2>&1; then
+    bash scripts/check_package.sh >"$logs/check_package.log" 2>&1
+    count_checks package "$logs/check_package.log"
   else
-    echo "package: FAILED to build the package ($package_log)"
-    fail_tail "$package_log"
+    echo "package: FAILED to build the package ($logs/package.log)"
+    fail_tail "$logs/package.log"
     failed=$((failed + 1))
   fi
 fi

@@ -167,30 +167,13 @@ TEST_F(Information, SystemBannerNamesThePlatformItWasBuiltFor) {
 }
 
 TEST_F(Information, EveryRegisteredCommandHasAnAnswerOfItsOwn) {
-  const Texts names = {
-      "qrv_vemtark_about",
-      "qrv_vemtark_help",
-      "qrv_helpme",
-      "qrv_info",
-      "qrv_systems",
-      "qrv_debug",
-      "qrv_vemtark_strengthening",
-      "qrv_vemtark_debug",
-      "qrv_vemtark_premonitor_win",
-      "qrv_vemtark_qrvbots_support",
-      "qrv_vemtark_engine_check",
-      "qrv_vemtark_engine_test",
-      "qrv_vemtark_sepd",
-      "qrv_vemtark_xepd",
-      "qrv_vemtark_yepd",
-      "qrv_vemtark_zepd",
-      "qrv_vemtark_fepd",
-      "qrv_vemtark_hpk",
-      "messagebox",
-      "check_code",
-  };
+  // Every command the plug-in registers (the list itself is checked by the hook tests).
+  Texts names;
+  for (const std::string &name : server_.engine().CommandNames()) {
+    if (name != "exec" && name != "echo") names.push_back(name);
+  }
+  ASSERT_EQ(20u, names.size());
   for (const std::string &name : names) {
-    ASSERT_TRUE(server_.engine().HasCommand(name)) << name;
     SCOPED_TRACE(name);
     std::string answer = Answer(name);
     EXPECT_FALSE(answer.empty());
