@@ -132,6 +132,22 @@ void CopySampleConfigs(const DemoOptions &options, const emu::Session &server) {
   std::printf("sample configuration copied from %s\n", source.string().c_str());
 }
 
+// The sample debug modules that configs/debug.ini lists: text files <name>.lib in dlls/.
+void CopySampleModules(const DemoOptions &options, const emu::Session &server) {
+  const fs::path source = fs::path(options.addons) / "dlls";
+  const fs::path target = fs::path(server.GameDirPath()) / "addons" / "qrv_vemtark" / "dlls";
+  std::error_code failure;
+  if (!fs::is_directory(source, failure)) return;
+  size_t copied = 0;
+  for (const fs::directory_entry &entry : fs::directory_iterator(source, failure)) {
+    if (entry.path().extension() != ".lib") continue;
+    fs::copy_file(entry.path(), target / entry.path().filename(),
+                  fs::copy_options::overwrite_existing, failure);
+    if (!failure) ++copied;
+  }
+  std::printf("%zu sample debug modules copied from %s\n", copied, source.string().c_str());
+}
+
 void Operator(emu::Session &server, const std::string &line) {
   std::printf("] %s\n", line.c_str());
   server.Command(line);
@@ -260,6 +276,20 @@ void ScriptedSession(emu::Session &server, FrameClock &clock) {
   Section("operator");
   Operator(server, "qrv_vemtark_about");
   if (server.options().host == emu::HostMode::kStandalone) Operator(server, "meta");
+  Operator(server, "qrv_info");
+  Operator(server, "qrv_systems");
+  Operator(server, "qrv_helpme");
+  clock.Run(1.0);
+
+  Section("debug mode over the sample modules");
+  // The check queues "qrv_debug <module>" for every module it finds; they answer when the
+  // engine next runs its command buffer, right after the switch.
+  Operator(server, "qrv_vemtark_debug 1");
+  Operator(server, "qrv_debug frame_probe");
+  Operator(server, "qrv_vemtark_debug 0");
+  clock.Run(1.0);
+
+  Section("tuning");
   Operator(server, "qrv_vemtark_sysrate 0");
   Operator(server, "qrv_vemtark_autofps 250");
   clock.Run(13.0);
@@ -363,6 +393,9 @@ int main(int argc, char **argv) {
                   : "QRV Vem-Tark demo server (emulated engine and Metamod)\n");
   std::printf("game root %s\nplug-in %s\n", server.Root().c_str(), server.PluginPath().c_str());
   CopySampleConfigs(options, server);
+  CopySampleModules(options, server);
+  // A Steam installation of Counter-Strike 1.6 ships this file; the registration report tests it.
+  server.WriteFile(server.options().gameDir + "/events/galil.sc", "// galil sound events\n");
 
   FrameClock clock(server);
   if (!StartUp(server, clock)) {

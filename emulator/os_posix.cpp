@@ -26,12 +26,23 @@ void CloseLibrary(void *library) {
   if (library != nullptr) dlclose(library);
 }
 
-std::string ExecutableDirectory() {
+namespace {
+
+// Taken once, while the working directory is still the one the program started in: under
+// qemu-i386 the link can be the relative path the program was started by, and sessions change
+// the working directory.
+std::string FindExecutableDirectory() {
   std::error_code error;
   std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error) return std::filesystem::current_path().string();
-  return program.parent_path().string();
+  return std::filesystem::absolute(program, error).parent_path().string();
 }
+
+const std::string g_executableDirectory = FindExecutableDirectory();
+
+}  // namespace
+
+std::string ExecutableDirectory() { return g_executableDirectory; }
 
 int ProcessId() { return static_cast<int>(getpid()); }
 

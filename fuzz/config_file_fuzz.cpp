@@ -15,23 +15,11 @@ namespace {
 
 const char kConfigName[] = "fuzzed.cfgs";
 
-// A private game root, made the working directory once.
-void EnterGameRoot() {
-  static bool entered = false;
-  if (entered) return;
-  char pattern[] = "/tmp/qrv_fuzz_XXXXXX";
-  const char *root = mkdtemp(pattern);
-  if (root == nullptr || chdir(root) != 0) std::abort();
-  std::string configs = "cstrike/addons/qrv_vemtark/configs";
-  if (std::system(("mkdir -p " + configs).c_str()) != 0) std::abort();
-  entered = true;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   fuzz::InstallEngine();
-  EnterGameRoot();
+  fuzz::EnterGameRoot();
   std::string path = std::string("cstrike/addons/qrv_vemtark/configs/") + kConfigName;
   FILE *file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return 0;

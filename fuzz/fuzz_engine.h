@@ -2,7 +2,11 @@
 // plug-in's logic alone.
 #pragma once
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "frame/globals.h"
 
@@ -23,6 +27,21 @@ inline void InstallEngine() {
   g_engfuncs.pfnClientPrintf = ClientPrintf;
   g_engfuncs.pfnGetGameDir = GetGameDir;
   g_engfuncs.pfnEntOffsetOfPEntity = EntOffsetOfPEntity;
+}
+
+// A private game root with empty configs and dlls folders, made the working directory once per
+// process.
+inline void EnterGameRoot() {
+  static bool entered = false;
+  if (entered) return;
+  char pattern[] = "/tmp/qrv_fuzz_XXXXXX";
+  const char *root = mkdtemp(pattern);
+  if (root == nullptr || chdir(root) != 0) std::abort();
+  if (std::system("mkdir -p cstrike/addons/qrv_vemtark/configs cstrike/addons/qrv_vemtark/dlls") !=
+      0) {
+    std::abort();
+  }
+  entered = true;
 }
 
 }  // namespace fuzz

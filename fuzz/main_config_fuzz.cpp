@@ -16,16 +16,6 @@ namespace {
 
 const char kConfigs[] = "cstrike/addons/qrv_vemtark/configs/";
 
-void EnterGameRoot() {
-  static bool entered = false;
-  if (entered) return;
-  char pattern[] = "/tmp/qrv_fuzz_XXXXXX";
-  const char *root = mkdtemp(pattern);
-  if (root == nullptr || chdir(root) != 0) std::abort();
-  if (std::system((std::string("mkdir -p ") + kConfigs).c_str()) != 0) std::abort();
-  entered = true;
-}
-
 void WriteConfig(const char *name, const uint8_t *data, size_t size) {
   FILE *file = std::fopen((std::string(kConfigs) + name).c_str(), "wb");
   if (file == nullptr) std::abort();
@@ -45,7 +35,7 @@ void CheckCommand(char *text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   fuzz::InstallEngine();
   g_engfuncs.pfnServerCommand = CheckCommand;
-  EnterGameRoot();
+  fuzz::EnterGameRoot();
   size_t split = size == 0 ? 0 : (static_cast<size_t>(data[0]) * size) / 256;
   WriteConfig("vemtark.ini", data, split);
   WriteConfig("engine.cfgs", data + split, size - split);

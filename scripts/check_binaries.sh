@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks the four plug-in binaries that cannot all run here: file type and machine, the exact
-# undecorated export list, the libraries they need, and (32-bit Linux) the newest C library
-# version they require. One line per check, then "N passed, M failed"; nonzero exit on failure.
+# Checks the four plug-in binaries: file type and machine, the exact undecorated export list, the
+# libraries they need, and (Linux) the newest C library version they require and that they need
+# no C++ run-time versions from the system. One line per check, then "N passed, M failed";
+# nonzero exit on failure.
 #
 # usage: scripts/check_binaries.sh [build root, default build]
 set -uo pipefail
@@ -25,8 +26,12 @@ Meta_Init
 Meta_Query
 Server_GetBlendingInterface"
 
-# The oldest C library the 32-bit servers we support run.
-glibc_limit=2.17
+# The oldest C libraries the servers we support run: 32-bit engines go back to glibc 2.11,
+# 64-bit ones to 2.17.
+glibc_limit_i386=2.11
+glibc_limit_amd64=2.17
+# Nothing else may be needed from the system on Linux.
+linux_libraries=(libc.so.6 libm.so.6 libdl.so.2)
 
 passed=0
 failed=0
@@ -114,30 +119,52 @@ check_elf() {
   fi
 }
 
-check_glibc() {
-  local file=$1 label=$2
-  [ -f "$file" ] || {
+# True when version $1 is no newer than version $2.
+version_at_most() {
+  [ "$(printf '%s\n%s\n' "$1" "$2" | sort -V | tail -n 1)" = "$2" ]
+}
+
+# The symbol versions the binary needs (readelf -V: "File: libc.so.6" then "Name: GLIBC_2.1"),
+# checked against the C library limit; any other versioned need (GLIBCXX, CXXABI, GCC) means a
+# run-time that the server may not have.
+check_versions() {
+  local file=$1 label=$2 limit=$3
+  if [ ! -f "$file" ]; then
     fail "$label C library version" "$file not found"
-    return
-  }
-  # objdump -T: "... DF *UND* ... (GLIBC_2.34) dlopen" or "... GLIBC_2.0 malloc".
-  local versions newest
-  versions=$(objdump -T "$file" 2>/dev/null |
-    sed -n -E 's/.*[( ]GLIBC_([0-9]+(\.[0-9]+)+)\)? +([^ ]+)$/\1 \3/p')
-  newest=$(cut -d' ' -f1 <<<"$versions" | sed '/^$/d' | sort -V | tail -n 1)
-  if [ -z "$newest" ]; then
-    fail "$label C library version" "no GLIBC symbol versions found (objdump -T)"
+    fail "$label C++ run-time versions" "$file not found"
     return
   fi
-  if [ "$(printf '%s\n%s\n' "$newest" "$glibc_limit" | sort -V | tail -n 1)" = "$glibc_limit" ]; then
-    pass "$label requires GLIBC_$newest at most (limit $glibc_limit)"
+  local needs
+  needs=$(readelf -V --wide "$file" 2>/dev/null | sed -n '/^Version needs section/,/^$/p' |
+    sed -n -E 's/^ *0x[0-9a-f]+: +Name: +([^ ]+).*/\1/p' | sort -u)
+  # The symbols behind each version, for the failure messages: "(GLIBC_2.34)  dlopen".
+  local symbols
+  symbols=$(objdump -T "$file" 2>/dev/null | sed -n -E 's/.*\(([A-Z_]+[0-9.]*)\) +([^ ]+)$/\1 \2/p')
+  culprits_of() {
+    awk -v v="$1" '$1 == v { print $2 }' <<<"$symbols" | sort -u | head -n 5 | tr '\n' ' '
+  }
+
+  local glibc newest="" too_new="" other="" v
+  glibc=$(sed -n -E 's/^GLIBC_([0-9]+(\.[0-9]+)+)$/\1/p' <<<"$needs" | sort -V)
+  newest=$(tail -n 1 <<<"$glibc")
+  for v in $glibc; do
+    version_at_most "$v" "$limit" || too_new="$too_new GLIBC_$v ($(culprits_of "GLIBC_$v"))"
+  done
+  if [ -z "$newest" ]; then
+    fail "$label C library version" "no GLIBC symbol versions found (readelf -V)"
+  elif [ -z "$too_new" ]; then
+    pass "$label requires GLIBC_$newest at most (limit $limit)"
   else
-    local culprits
-    culprits=$(while read -r v s; do
-      [ "$(printf '%s\n%s\n' "$v" "$glibc_limit" | sort -V | tail -n 1)" = "$glibc_limit" ] ||
-        echo "$s@GLIBC_$v"
-    done <<<"$versions" | sort -u | tr '\n' ' ')
-    fail "$label C library version" "requires GLIBC_$newest, above $glibc_limit, because of: ${culprits% }"
+    fail "$label C library version" "above GLIBC_$limit:$too_new"
+  fi
+
+  for v in $needs; do
+    case $v in GLIBC_[0-9]* | GLIBC_PRIVATE) ;; *) other="$other $v ($(culprits_of "$v"))" ;; esac
+  done
+  if [ -z "$other" ]; then
+    pass "$label needs no C++ run-time versions from the system"
+  else
+    fail "$label C++ run-time versions" "needs${other}"
   fi
 }
 
@@ -191,11 +218,11 @@ check_pe() {
   fi
 }
 
-check_elf "$so32" "linux-i386 qrv_vemtark_mm_i386.so" ELF32 "Intel 80386" \
-  libc.so.6 libm.so.6 libdl.so.2 ld-linux.so.2
-check_glibc "$so32" "linux-i386 qrv_vemtark_mm_i386.so"
+check_elf "$so32" "linux-i386 qrv_vemtark_mm_i386.so" ELF32 "Intel 80386" "${linux_libraries[@]}"
+check_versions "$so32" "linux-i386 qrv_vemtark_mm_i386.so" "$glibc_limit_i386"
 check_elf "$so64" "linux qrv_vemtark_mm_amd64.so" ELF64 "Advanced Micro Devices X86-64" \
-  libc.so.6 libm.so.6 libdl.so.2 ld-linux-x86-64.so.2
+  "${linux_libraries[@]}"
+check_versions "$so64" "linux qrv_vemtark_mm_amd64.so" "$glibc_limit_amd64"
 check_pe "$dll32" "win32 qrv_vemtark_mm.dll" pei-i386
 check_pe "$dll64" "win64 qrv_vemtark_mm.dll" pei-x86-64
 

@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds every preset, runs every suite (Linux natively, Windows under
-# wine64, the sanitizer build natively) and checks the release binaries.
+# Installs what is missing, builds every preset, runs every suite and checks the release binaries.
+# The suites run against the binaries of every platform: x86_64 Linux and the sanitizer build
+# natively, i386 Linux natively where the kernel runs 32-bit programs and else under qemu-i386,
+# x86_64 Windows under wine64, i686 Windows under 32-bit wine where the kernel runs 32-bit
+# programs. How each preset's suites run is decided here at run time and said in the log; suites
+# that cannot run on this machine are said so in one line and counted as skipped.
 # Prints one line per build, suite and binary check, and ends with exactly one line
-# "N passed, M failed". Exit status is nonzero when anything failed.
+# "N passed, M failed, K skipped" (tests, plus whole suites that could not run). Exit status is
+# nonzero when anything failed.
 #
 # Logs of every step: build/logs/.
 # QRV_PRESETS="linux win64" limits the run to some presets (default: all of them);
@@ -21,13 +26,14 @@ mkdir -p "$logs"
 
 passed=0
 failed=0
+skipped=0
 
 fail_tail() {  # shows why a step failed without flooding the console
   sed -e 's/^/    | /' "$1" | tail -n "${2:-25}"
 }
 
 finish() {
-  echo "$passed passed, $failed failed"
+  echo "$passed passed, $failed failed, $skipped skipped"
   if [ "$failed" -eq 0 ]; then exit 0; fi
   exit 1
 }
@@ -43,6 +49,7 @@ echo "deps: ok"
 
 # --- builds -----------------------------------------------------------------------------------
 declare -A built=()
+declare -A suite_ran=()
 for preset in "${presets[@]}"; do
   configure_log=$logs/$preset-configure.log
   build_log=$logs/$preset-build.log
@@ -67,13 +74,14 @@ done
 # Counts one GoogleTest run. A run that crashes, times out or exits nonzero without reporting
 # failed tests is a failure of its own; so is a run that exits 0 without its summary line.
 run_suite() {
-  local preset=$1 exe=$2
+  local preset=$1 exe=$2 way=$3
   local name
   name=$(basename "$exe" .exe)
   local log=$logs/$preset-$name.log
   local -a cmd
   case $preset in
-    win64) cmd=(bash scripts/wine.sh "$exe") ;;
+    win32 | win64) cmd=(bash scripts/wine.sh "$exe") ;;
+    linux-i386) cmd=(bash scripts/run_i386.sh "$exe") ;;
     sanitize)
       cmd=(env "ASAN_OPTIONS=halt_on_error=1:print_stacktrace=1:detect_leaks=1"
         "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1" "$exe")
@@ -115,8 +123,9 @@ run_suite() {
 
   passed=$((passed + p))
   failed=$((failed + f + own))
-  printf '%-9s %-22s %5d passed, %d failed (%d s, %s)%s\n' \
-    "$preset" "$name" "$p" "$f" "$((SECONDS - start))" "$log" "$extra"
+  skipped=$((skipped + s))
+  printf '%-10s %-20s %5d passed, %d failed (%d s, %s, %s)%s\n' \
+    "$preset" "$name" "$p" "$f" "$((SECONDS - start))" "$way" "$log" "$extra"
   if [ "$f" -gt 0 ]; then
     tr -d '\r' <"$log" | grep -E '^\[  FAILED  \] [A-Za-z_]' | sort -u | head -n 20 |
       sed -e 's/^/    | /'
@@ -126,8 +135,27 @@ run_suite() {
   fi
 }
 
+# How a preset's suites run on this machine: sets `way` (native, qemu-i386, wine64, wine...) or
+# leaves it empty, with the reason in `why`.
+suite_runner() {
+  local out rc=0
+  way="" why=""
+  case $1 in
+    linux | sanitize)
+      way=native
+      return
+      ;;
+    # Each answers on one line: "qemu-i386 (the kernel runs no 32-bit programs)",
+    # "wine64 (wine-8.0 ...)", or "none (why not)" with a nonzero status.
+    linux-i386) out=$(bash scripts/run_i386.sh --how 2>&1) || rc=$? ;;
+    win32 | win64) out=$(bash scripts/wine.sh --how "$1" 2>&1) || rc=$? ;;
+  esac
+  why=${out#* }
+  [ "$rc" -eq 0 ] && way=${out%% *}
+}
+
 for preset in "${presets[@]}"; do
-  case $preset in linux | win64 | sanitize) ;; *) continue ;; esac
+  case $preset in linux | linux-i386 | win32 | win64 | sanitize) ;; *) continue ;; esac
   if [ -z "${built[$preset]:-}" ]; then
     echo "$preset: suites not run, the build failed"
     continue
@@ -140,16 +168,58 @@ for preset in "${presets[@]}"; do
     failed=$((failed + 1))
     continue
   fi
+  suite_runner "$preset"
+  if [ -z "$way" ]; then
+    echo "$preset: ${#suites[@]} suites skipped, they cannot run on this machine $why"
+    skipped=$((skipped + ${#suites[@]}))
+    continue
+  fi
+  [ -n "$why" ] && echo "$preset: suites run with $way $why"
   for suite in "${suites[@]}"; do
     exe=build/$preset/bin/$suite
-    [ "$preset" = win64 ] && exe=$exe.exe
+    case $preset in win32 | win64) exe=$exe.exe ;; esac
     if [ ! -f "$exe" ]; then
       echo "$preset $suite: FAILED, $exe was not built"
       failed=$((failed + 1))
       continue
     fi
-    run_suite "$preset" "$exe"
+    run_suite "$preset" "$exe" "$way"
+    suite_ran[$preset/$suite]=1
   done
+done
+
+# --- the same tests everywhere ----------------------------------------------------------------
+# Every configuration runs the same list of tests; one that cannot apply on a platform skips
+# there and says why. Compares the tests each suite ran ("[ RUN      ] Suite.Name") across the
+# presets whose suites ran.
+declare -A ran_in=()
+for preset in "${presets[@]}"; do
+  for key in "${!suite_ran[@]}"; do
+    [ "${key%%/*}" = "$preset" ] && ran_in[${key#*/}]="${ran_in[${key#*/}]:-} $preset"
+  done
+done
+for suite in $(printf '%s\n' "${!ran_in[@]}" | sort); do
+  read -r -a where <<<"${ran_in[$suite]}"
+  [ ${#where[@]} -ge 2 ] || continue
+  reference=$(tr -d '\r' <"$logs/${where[0]}-$suite.log" |
+    sed -n -E 's/^\[ RUN      \] ([^ ]+).*/\1/p' | sort)
+  differ=""
+  for preset in "${where[@]:1}"; do
+    list=$(tr -d '\r' <"$logs/$preset-$suite.log" | sed -n -E 's/^\[ RUN      \] ([^ ]+).*/\1/p' |
+      sort)
+    if [ "$list" != "$reference" ]; then
+      only=$(comm -3 <(echo "$reference") <(echo "$list") | tr -d '\t' | head -n 5 | tr '\n' ' ')
+      differ="$differ ${preset} (differs in: ${only% })"
+    fi
+  done
+  count=$(sed '/^$/d' <<<"$reference" | wc -l)
+  if [ -z "$differ" ]; then
+    echo "tests     $suite: the same $count tests on ${where[*]}"
+    passed=$((passed + 1))
+  else
+    echo "tests     $suite: FAILED, the list of tests differs from ${where[0]}'s on$differ"
+    failed=$((failed + 1))
+  fi
 done
 
 # --- fuzz targets -----------------------------------------------------------------------------
@@ -175,18 +245,37 @@ if [ -n "${built[fuzz]:-}" ]; then
   rm -rf "$fuzz_dir"
 fi
 
-# --- release binaries -------------------------------------------------------------------------
-check_log=$logs/check_binaries.log
-bash scripts/check_binaries.sh build >"$check_log" 2>&1
-summary=$(tail -n 1 "$check_log")
-if [[ $summary =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
-  sed -e '$d' -e 's/^/binaries: /' "$check_log"
-  passed=$((passed + BASH_REMATCH[1]))
-  failed=$((failed + BASH_REMATCH[2]))
-else
-  echo "binaries: FAILED, check_binaries.sh gave no summary ($check_log)"
-  fail_tail "$check_log"
-  failed=$((failed + 1))
+# --- release binaries and package ------------------------------------------------------------
+# Adds the counts of a check script that ends with "N passed, M failed"; its other lines are
+# shown with the label in front. A script without that summary is one failure.
+count_checks() {
+  local label=$1 log=$2
+  local summary
+  summary=$(tail -n 1 "$log")
+  if [[ $summary =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
+    sed -e '$d' -e "s/^/$label: /" "$log"
+    passed=$((passed + BASH_REMATCH[1]))
+    failed=$((failed + BASH_REMATCH[2]))
+  else
+    echo "$label: FAILED, no summary ($log)"
+    fail_tail "$log"
+    failed=$((failed + 1))
+  fi
+}
+
+bash scripts/check_binaries.sh build >"$logs/check_binaries.log" 2>&1
+count_checks binaries "$logs/check_binaries.log"
+
+# Packed as an operator downloads it, unpacked into a fresh game folder and run from there.
+if [ -n "${built[linux]:-}" ] && [ -n "${built[linux-i386]:-}" ] && [ -n "${built[win32]:-}" ]; then
+  if bash scripts/package.sh >"$logs/package.log" 2>&1; then
+    bash scripts/check_package.sh >"$logs/check_package.log" 2>&1
+    count_checks package "$logs/check_package.log"
+  else
+    echo "package: FAILED to build the package ($logs/package.log)"
+    fail_tail "$logs/package.log"
+    failed=$((failed + 1))
+  fi
 fi
 
 finish

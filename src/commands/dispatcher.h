@@ -1,5 +1,6 @@
-// The console command handler of the plug-in's information commands: it reads the command line
-// and answers names it has no action for with "Unknown command: <name>".
+// The console command handler of the six information commands (qrv_vemtark_about,
+// qrv_vemtark_help, qrv_helpme, qrv_info, qrv_systems, qrv_debug). Names are matched without
+// regard to ASCII letter case; a name without an action answers "Unknown command: <name>".
 #pragma once
 
 void CommandDispatcher();

@@ -45,9 +45,9 @@ bool IsSkippedWord(const char *word) {
   }
 }
 
-void RunCommandFile(const char *fileName, const char *missingMessage) {
+bool RunCommandFile(const char *fileName, const char *missingMessage) {
   FileHandle file;
-  if (!OpenConfigFile(fileName, missingMessage, file)) return;
+  if (!OpenConfigFile(fileName, missingMessage, file)) return false;
   char szWord[kWordBufferSize];
   while (file.ReadWord(szWord, kWordCapacity)) {
     if (IsSkippedWord(szWord)) continue;
@@ -55,6 +55,7 @@ void RunCommandFile(const char *fileName, const char *missingMessage) {
     IssueServerCommand("%s", szWord);
   }
   file.Close();
+  return true;
 }
 
 const char *GetToken(const char *text, int index) {

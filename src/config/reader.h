@@ -17,7 +17,8 @@ bool OpenConfigFile(const char *fileName, const char *missingMessage, FileHandle
 bool IsSkippedWord(const char *word);
 
 // Queues every entry of a configuration file as a server command of its own, in file order.
-void RunCommandFile(const char *fileName, const char *missingMessage);
+// False when the file could not be opened (the missing message is then in the log).
+bool RunCommandFile(const char *fileName, const char *missingMessage);
 
 // Token number index (from 0) of a text: tokens are separated by blanks and tabs, and a double
 // quote groups everything up to the next one. Returned trimmed, in a static buffer that the

@@ -5,6 +5,7 @@
 
 #include "commands/dispatcher.h"
 #include "commands/switch_commands.h"
+#include "config/debug_modules.h"
 #include "config/registry.h"
 #include "frame/game_detection.h"
 #include "frame/globals.h"
@@ -28,7 +29,7 @@ const ConsoleCommand kConsoleCommands[] = {
     {"qrv_systems", CommandDispatcher},
     {"qrv_debug", CommandDispatcher},
     {"qrv_vemtark_strengthening", StrengtheningCommand},
-    {"qrv_vemtark_debug", CommandDispatcher},
+    {"qrv_vemtark_debug", DebugModeCommand},
     {"qrv_vemtark_premonitor_win", PremonitorWinCommand},
     {"qrv_vemtark_qrvbots_support", QrvBotsSupportCommand},
     {"qrv_vemtark_engine_check", EngineCheckCommand},
@@ -39,8 +40,8 @@ const ConsoleCommand kConsoleCommands[] = {
     {"qrv_vemtark_zepd", ZEpdCommand},
     {"qrv_vemtark_fepd", FEpdCommand},
     {"qrv_vemtark_hpk", HighPingKickerCommand},
-    {"messagebox", CommandDispatcher},
-    {"check_code", CommandDispatcher},
+    {"messagebox", MessageBoxCheckCommand},
+    {"check_code", CodeCheckCommand},
 };
 
 // Brushes drawn with this render mode must not stay world brushes.

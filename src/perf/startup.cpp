@@ -1,9 +1,11 @@
 #include "perf/startup.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "commands/plugin_log.h"
 #include "frame/globals.h"
+#include "platform/platform.h"
 
 VariableBindings g_Bindings;
 int32_t g_iCurrentTickRate = 100;
@@ -44,6 +46,24 @@ cvar_t *Bind(const char *name) {
     WriteLog(true, LOG_LEVEL_ERROR, "Console variable %s not found; its work is skipped.", name);
   }
   return variable;
+}
+
+// A rate given on the server's command line wins over sys_ticrate in engines that read it every
+// frame, and is overwritten by start-up in those that only take it as the first value: either
+// way the operator's option and this plug-in work against each other.
+void WarnAboutCommandLineTickRate() {
+  const char *argument = platform::ProcessArguments();
+  while (*argument != '\0') {
+    const char *next = argument + std::strlen(argument) + 1;
+    if (std::strcmp(argument, "-sys_ticrate") == 0) {
+      WriteLog(true, LOG_LEVEL_WARNING,
+               "The server was started with -sys_ticrate %.32s, but QRV Vem-Tark sets the tick "
+               "rate itself: drop -sys_ticrate from the command line.",
+               *next != '\0' ? next : "(no value)");
+      return;
+    }
+    argument = next;
+  }
 }
 
 }  // namespace
@@ -94,4 +114,5 @@ void RunStartup() {
   }
   g_iCurrentTickRate = 100;
   ClearPlayerPresence();
+  WarnAboutCommandLineTickRate();
 }

@@ -17,6 +17,8 @@ typedef void (*QrvFakeSetTimerEventSinkFn)(QrvFakeTimerEventSinkFn sink);
 typedef void (*QrvFakeSetLocalTimeFn)(int hour, int minute, int second);
 // Every message box so far, one "caption|text|style" per line.
 typedef const char *(*QrvFakeMessageBoxesFn)(void);
+// The process's command line as the platform reports it ("hlds -game cstrike" until set).
+typedef void (*QrvFakeSetCommandLineFn)(const char *line);
 }
 
 #define QRV_FAKE_SET_TIMER_MINIMUM "QrvFake_SetTimerMinimum"
@@ -24,3 +26,4 @@ typedef const char *(*QrvFakeMessageBoxesFn)(void);
 #define QRV_FAKE_SET_TIMER_EVENT_SINK "QrvFake_SetTimerEventSink"
 #define QRV_FAKE_SET_LOCAL_TIME "QrvFake_SetLocalTime"
 #define QRV_FAKE_MESSAGE_BOXES "QrvFake_MessageBoxes"
+#define QRV_FAKE_SET_COMMAND_LINE "QrvFake_SetCommandLine"

@@ -4,12 +4,16 @@
 
 #include "platform/platform.h"
 
-// Binding the oldest dlopen keeps the i386 library loadable on servers with an older C library
+// Binding the oldest dlopen keeps the libraries loadable on servers with an older C library
 // (glibc 2.34 moved dlopen into libc under a new version).
 #if defined(__i386__) && defined(__GLIBC__)
 __asm__(".symver dlopen,dlopen@GLIBC_2.1");
 __asm__(".symver dlsym,dlsym@GLIBC_2.0");
 __asm__(".symver dlclose,dlclose@GLIBC_2.0");
+#elif defined(__x86_64__) && defined(__GLIBC__)
+__asm__(".symver dlopen,dlopen@GLIBC_2.2.5");
+__asm__(".symver dlsym,dlsym@GLIBC_2.2.5");
+__asm__(".symver dlclose,dlclose@GLIBC_2.2.5");
 #endif
 
 namespace platform {

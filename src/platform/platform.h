@@ -30,6 +30,12 @@ struct TimeOfDay {
 };
 TimeOfDay LocalTimeOfDay();
 
+// The arguments the server process was started with, program name first, each ended by a zero
+// byte and the list by an empty one: /proc/self/cmdline on Linux, GetCommandLineA split at blanks
+// outside double quotes on Windows. Kept in a static buffer; a longer command line is cut at a
+// whole argument.
+const char *ProcessArguments();
+
 // lstrcmpA: 0 when both texts are equal.
 int CompareStrings(const char *a, const char *b);
 
@@ -53,6 +59,17 @@ constexpr char kCurrentGameLibrary[] = "cs_amd64.so";
 constexpr bool kGameLibraryFromWindowsColumn = false;
 constexpr char kCurrentGameLibrary[] = "cs.so";
 #endif
+
+// The system this binary was built for, as the information texts name it: "Win32", "Win64" or
+// "Linux", all of the same width.
+#if defined(_WIN64)
+constexpr char kBuildSystemName[] = "Win64";
+#elif defined(_WIN32)
+constexpr char kBuildSystemName[] = "Win32";
+#else
+constexpr char kBuildSystemName[] = "Linux";
+#endif
+constexpr int kBuildBits = static_cast<int>(sizeof(void *) * 8);
 
 using LibraryHandle = void *;
 LibraryHandle OpenLibrary(const char *path);

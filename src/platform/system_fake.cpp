@@ -5,6 +5,7 @@
 #include <ctime>
 #include <string>
 
+#include "platform/arguments.h"
 #include "platform/fake_controls.h"
 #include "platform/platform.h"
 
@@ -22,6 +23,7 @@ char g_timerEvents[4096];
 size_t g_timerEventsLength = 0;
 QrvFakeTimerEventSinkFn g_timerEventSink = nullptr;
 std::string g_messageBoxes;
+std::string g_commandLine = "hlds -game cstrike";
 int g_fixedHour = -1;
 int g_fixedMinute = 0;
 int g_fixedSecond = 0;
@@ -60,6 +62,13 @@ void ShowMessageBox(const char *text, const char *caption, unsigned style) {
   std::fflush(stderr);
 }
 
+const char *ProcessArguments() {
+  static char list[kArgumentsSize];
+  size_t used = 0;
+  SplitCommandLine(g_commandLine.c_str(), list, &used);
+  return list;
+}
+
 TimeOfDay LocalTimeOfDay() {
   if (g_fixedHour >= 0) return TimeOfDay{g_fixedHour, g_fixedMinute, g_fixedSecond};
   std::time_t now = std::time(nullptr);
@@ -88,4 +97,8 @@ QRV_FAKE_EXPORT void QrvFake_SetLocalTime(int hour, int minute, int second) {
 }
 
 QRV_FAKE_EXPORT const char *QrvFake_MessageBoxes(void) { return g_messageBoxes.c_str(); }
+
+QRV_FAKE_EXPORT void QrvFake_SetCommandLine(const char *line) {
+  g_commandLine = line != nullptr ? line : "";
+}
 }

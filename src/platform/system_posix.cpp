@@ -1,6 +1,8 @@
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
+#include "platform/arguments.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -20,6 +22,13 @@ void EndTimerPeriod(uint32_t) {}
 void ShowMessageBox(const char *text, const char *caption, unsigned) {
   std::fprintf(stderr, "[%s] %s\n", caption, text);
   std::fflush(stderr);
+}
+
+const char *ProcessArguments() {
+  static char list[kArgumentsSize];
+  size_t used = 0;
+  ReadArgumentFile("/proc/self/cmdline", list, &used);
+  return list;
 }
 
 TimeOfDay LocalTimeOfDay() {

@@ -5,7 +5,9 @@
 
 #include <ctime>
 
+#include "platform/arguments.h"
 #include "platform/platform.h"
+#include "platform/timer_honour.h"
 
 namespace platform {
 
@@ -16,12 +18,28 @@ void GetTimerCaps(TimerCaps *caps) {
   caps->wPeriodMax = win.wPeriodMax;
 }
 
-void BeginTimerPeriod(uint32_t milliseconds) { timeBeginPeriod(milliseconds); }
+void BeginTimerPeriod(uint32_t milliseconds) {
+  // Asked once per process, before the first period: the answer does not change.
+  static bool asked = false;
+  if (!asked) {
+    asked = true;
+    AskToHonourTimerResolution(LookUpSetProcessInformation());
+  }
+  timeBeginPeriod(milliseconds);
+}
 
 void EndTimerPeriod(uint32_t milliseconds) { timeEndPeriod(milliseconds); }
 
 void ShowMessageBox(const char *text, const char *caption, unsigned style) {
   MessageBoxA(nullptr, text, caption, style);
+}
+
+const char *ProcessArguments() {
+  static char list[kArgumentsSize];
+  size_t used = 0;
+  const char *line = GetCommandLineA();
+  if (line != nullptr) SplitCommandLine(line, list, &used);
+  return list;
 }
 
 TimeOfDay LocalTimeOfDay() {

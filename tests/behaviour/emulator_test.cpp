@@ -398,6 +398,9 @@ TEST(EmulatorSession, BinariesAreFoundNextToTheProgram) {
 #if defined(_WIN32)
   EXPECT_EQ("qrv_vemtark_mm.dll",
             fs::path(emu::PluginBinaryPath(emu::PluginBuild::kRelease)).filename().string());
+#elif defined(__i386__)
+  EXPECT_EQ("qrv_vemtark_mm_i386.so",
+            fs::path(emu::PluginBinaryPath(emu::PluginBuild::kRelease)).filename().string());
 #else
   EXPECT_EQ("qrv_vemtark_mm_amd64.so",
             fs::path(emu::PluginBinaryPath(emu::PluginBuild::kRelease)).filename().string());

@@ -276,4 +276,41 @@ TEST(MissingBinding, IsReportedOnceAndItsWorkSkipped) {
   EXPECT_EQ(Log{}, server.Faults());
 }
 
+TEST(CommandLineTickRate, IsNamedInOneWarningAtStartUp) {
+  struct Case {
+    const char *commandLine;
+    const char *warning;  // null: none
+  };
+  const Case cases[] = {
+      {"hlds_run -game cstrike -sys_ticrate 1000 +map de_dust2",
+       "[QRV] WARNING: The server was started with -sys_ticrate 1000, but QRV Vem-Tark sets the "
+       "tick rate itself: drop -sys_ticrate from the command line."},
+      {"hlds -game cstrike -sys_ticrate",
+       "[QRV] WARNING: The server was started with -sys_ticrate (no value), but QRV Vem-Tark sets "
+       "the tick rate itself: drop -sys_ticrate from the command line."},
+      {"hlds -sys_ticrate %s%n%s",
+       "[QRV] WARNING: The server was started with -sys_ticrate %s%n%s, but QRV Vem-Tark sets the "
+       "tick rate itself: drop -sys_ticrate from the command line."},
+      {"hlds -game cstrike +sys_ticrate 500 -pingboost 3", nullptr},
+      {"hlds -game \"my -sys_ticrate folder\"", nullptr},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.commandLine);
+    emu::Session server(qrvtest::TestBuild());
+    emu::MetamodHost &host = server.metamod();
+    ASSERT_TRUE(host.Load(server.PluginPath()));
+    auto setCommandLine = host.library().Export<QrvFakeSetCommandLineFn>(QRV_FAKE_SET_COMMAND_LINE);
+    ASSERT_NE(nullptr, setCommandLine);
+    setCommandLine(c.commandLine);
+    ASSERT_TRUE(server.Attach());
+    Log warnings;
+    for (const std::string &line : qrvtest::LogMessages(server)) {
+      if (line.find("WARNING") != std::string::npos) warnings.push_back(line);
+    }
+    EXPECT_EQ(c.warning != nullptr ? Log{c.warning} : Log{}, warnings);
+    // Nothing else changes: the tick rate is set as always.
+    EXPECT_STREQ("100.0", server.engine().FindCvar("sys_ticrate")->string);
+  }
+}
+
 }  // namespace

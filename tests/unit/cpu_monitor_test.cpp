@@ -38,12 +38,21 @@ struct Step {
   bool expect;
 };
 
+enum class Runs { kEverywhere, kOnWindows, kOnLinux };
+
 struct Scenario {
   const char *name;
   std::vector<Step> steps;
   std::vector<std::string> warnings;  // the WARNING lines of the log, in order
   long standInCalls;                  // calls the stand-in library saw, -1 when not used
+  Runs runs = Runs::kEverywhere;      // every platform lists every scenario; others skip
 };
+
+#if defined(_WIN32)
+constexpr Runs kThisPlatform = Runs::kOnWindows;
+#else
+constexpr Runs kThisPlatform = Runs::kOnLinux;
+#endif
 
 constexpr const char *kTotal = kProcessorTotalCounterPath;
 
@@ -98,8 +107,8 @@ void RunSteps(const Scenario &scenario) {
 Step Create(const char *path, bool expect) { return Step{Do::kCreate, path, expect}; }
 Step Close(bool expect) { return Step{Do::kClose, nullptr, expect}; }
 Step Use(const char *source) { return Step{Do::kUseSource, source, false}; }
-[[maybe_unused]] Step Stats(const char *contents) { return Step{Do::kStatsFile, contents, false}; }
-[[maybe_unused]] Step Let(const char *function) { return Step{Do::kLetSucceed, function, false}; }
+Step Stats(const char *contents) { return Step{Do::kStatsFile, contents, false}; }
+Step Let(const char *function) { return Step{Do::kLetSucceed, function, false}; }
 
 const Scenario kScenarios[] = {
     {"NormalMaps", {Create(kTotal, true), Close(true), Create(kTotal, true), Close(true)}, {}, -1},
@@ -110,43 +119,46 @@ const Scenario kScenarios[] = {
      -1},
     // Attached during a running map: no query is open at its end.
     {"CloseWithoutOpen", {Close(false), Create(kTotal, true), Close(true)}, {"Close Error"}, -1},
-#if defined(_WIN32)
     // Looked for once: the real library is not tried after the missing one.
     {"MissingLibrary",
      {Use("qrv_no_such_pdh.dll"), Create(kTotal, false), Close(false), Use(nullptr),
       Create(kTotal, false), Close(false)},
      {},
-     -1},
+     -1,
+     Runs::kOnWindows},
     {"IncompleteLibrary",
      {Use("qrv_incomplete_pdh.dll"), Create(kTotal, false), Close(false), Use(nullptr),
       Create(kTotal, false), Close(false)},
      {},
-     0},
+     0,
+     Runs::kOnWindows},
     // Each faulting call ends its operation with false, and the next one goes ahead.
     {"FaultingLibrary",
      {Use("qrv_faulting_pdh.dll"), Create(kTotal, false), Close(false), Let("PdhOpenQueryA"),
       Create(kTotal, false), Let("PdhAddCounterA"), Let("PdhRemoveCounter"), Create(kTotal, true),
       Close(false), Let("PdhCloseQuery"), Close(true)},
      {},
-     10},
-#else
+     10,
+     Runs::kOnWindows},
     {"StatisticsFile",
      {Stats("cpu  10 0 5 100 5 0 0 0 0 0\ncpu0 10 0 5 100 5 0 0 0 0 0\n"), Create(kTotal, true),
       Close(true)},
      {},
-     -1},
+     -1,
+     Runs::kOnLinux},
     {"UnreadableStatistics",
      {Use("no-such-dir/stat"), Create(kTotal, false), Close(false), Use("."), Create(kTotal, false),
       Close(false), Stats("intr 1 2 3\n"), Create(kTotal, false), Close(false), Use(nullptr),
       Create(kTotal, true), Close(true)},
      {},
-     -1},
+     -1,
+     Runs::kOnLinux},
     // A query that is closed already is refused, and then the handle is forgotten.
     {"ClosedTwice",
      {Create(kTotal, true), Close(true), Close(false), Close(false)},
      {"Close Error2", "Close Error"},
-     -1},
-#endif
+     -1,
+     Runs::kOnLinux},
 };
 
 void PrintTo(const Scenario &scenario, std::ostream *out) { *out << scenario.name; }
@@ -166,7 +178,19 @@ void PrintTo(const Scenario &scenario, std::ostream *out) { *out << scenario.nam
 class CpuMonitorScenario : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(CpuMonitorScenario, ResultsWarningsAndNoBoxes) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  if (GetParam().runs != Runs::kEverywhere && GetParam().runs != kThisPlatform) {
+    GTEST_SKIP() << (GetParam().runs == Runs::kOnWindows
+                         ? "a stand-in for pdh.dll exists only on Windows"
+                         : "only the built-in library reads a statistics file; pdh.dll reuses "
+                           "its handles differently");
+  }
+#if defined(_WIN32)
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: Windows cannot fork
+#else
+  // A fork of this process, whose monitor was never used: under qemu-i386 the program could not
+  // start itself again.
+  GTEST_FLAG_SET(death_test_style, "fast");
+#endif
   EXPECT_EXIT(
       {
         RunSteps(GetParam());
@@ -203,7 +227,15 @@ TEST(FaultGuard, AFaultEndsTheCallAndTheNextCallRunsNormally) {
     EXPECT_EQ(11, progress);
   }
 }
+
+TEST(BuiltInCounterLibrary, SamplesTheBusyShareBetweenTwoCollections) {
+  GTEST_SKIP() << "Windows uses pdh.dll, not the built-in counter library";
+}
 #else
+TEST(FaultGuard, AFaultEndsTheCallAndTheNextCallRunsNormally) {
+  GTEST_SKIP() << "the fault guard serves calls into pdh.dll, on Windows only";
+}
+
 // PDH_FMT_COUNTERVALUE with its double member, as the built-in library fills it.
 struct FormattedValue {
   uint32_t status;
