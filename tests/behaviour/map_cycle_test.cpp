@@ -151,7 +151,9 @@ TEST(MainConfiguration, LoadingQueuesAndWarnsInFileOrder) {
     ASSERT_TRUE(server.Attach());
     server.StartServer();
     auto write = [&](const char *name, const std::optional<std::string> &contents) {
-      if (contents) ASSERT_TRUE(server.WriteFile(std::string(kConfigs) + name, *contents));
+      if (contents) {
+        ASSERT_TRUE(server.WriteFile(std::string(kConfigs) + name, *contents));
+      }
     };
     write("vemtark.cfg", "sv_maxspeed 320\n");
     write("vemtark.ini", loadCase.settings);
