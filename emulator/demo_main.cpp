@@ -27,20 +27,33 @@ constexpr double kMachineFrameCeiling = 500.0;
 constexpr double kLowestFrameRate = 10.0;
 
 const char kUsage[] =
-    "usage: qrv_demo [--console] [--standalone] [--plugin <binary>]\n"
-    "                [--addons <addons/qrv_vemtark folder>]\n"
+    "usage: qrv_demo [--console | --trace <file> <start> <target> <seconds>] [--standalone]\n"
+    "                [--plugin <binary>] [--addons <addons/qrv_vemtark folder>]\n"
     "  --console  read operator commands from standard input; one second of frames passes\n"
     "             after each line. Besides server commands: map <name>, connect <name>,\n"
     "             disconnect <index>, wait <seconds>, clients, quit.\n"
+    "  --trace <file> <start> <target> <seconds>  no session: pins the tick rate at start\n"
+    "             (qrv_vemtark_sysrate) for 12 s, then steers towards target\n"
+    "             (qrv_vemtark_autofps) for the rest of that much game time, writing one line\n"
+    "             per quarter second to file: game time, server frame rate, qrv_fps, sys_ticrate.\n"
     "  --standalone  no Metamod: the engine loads the plug-in in place of the game library,\n"
     "             and the plug-in loads the game library (a stub of ours) underneath itself.\n";
 
 struct DemoOptions {
   bool console = false;
   bool standalone = false;
+  std::string trace;    // --trace: game time, frame rate and sys_ticrate to this file
+  int traceStart = 0;   // the tick rate pinned (qrv_vemtark_sysrate) before the steering starts
+  int traceTarget = 0;  // qrv_vemtark_autofps for the trace
+  double traceSeconds = 0;
   std::string plugin;
   std::string addons = QRV_EMU_SOURCE_ADDONS;
 };
+
+const char *VariableText(emu::Session &server, const char *name) {
+  const cvar_t *variable = server.engine().FindCvar(name);
+  return variable != nullptr && variable->string != nullptr ? variable->string : "(none)";
+}
 
 void Section(const std::string &title) { std::printf("\n== %s ==\n", title.c_str()); }
 
@@ -49,6 +62,9 @@ void Section(const std::string &title) { std::printf("\n== %s ==\n", title.c_str
 class FrameClock {
  public:
   explicit FrameClock(emu::Session &server) : server_(server), jitter_(20240229u) {}
+
+  // Every quarter second from now on, one line "time rate qrv_fps sys_ticrate" to this file.
+  void TraceTo(std::FILE *trace) { trace_ = trace; }
 
   void Run(double seconds) {
     const double end = server_.engine().Time() + seconds;
@@ -60,8 +76,12 @@ class FrameClock {
       // A quarter of a second at a time, so a change of sys_ticrate takes effect soon.
       const int frames = std::max(1, static_cast<int>(rate / 4.0));
       server_.RunFrames(frames, rate);
+      if (trace_ != nullptr) {
+        std::fprintf(trace_, "%.2f %.1f %s %s\n", server_.engine().Time(), rate,
+                     VariableText(server_, "qrv_fps"), VariableText(server_, "sys_ticrate"));
+      }
       framesSinceReport_ += frames;
-      if (server_.engine().Time() >= nextReport_) Report();
+      if (trace_ == nullptr && server_.engine().Time() >= nextReport_) Report();
     }
   }
 
@@ -88,6 +108,7 @@ class FrameClock {
 
   emu::Session &server_;
   std::mt19937 jitter_;
+  std::FILE *trace_ = nullptr;
   double nextReport_ = 4.0;
   double lastReportTime_ = 0.0;
   long framesSinceReport_ = 0;
@@ -148,6 +169,18 @@ void CopySampleModules(const DemoOptions &options, const emu::Session &server) {
   std::printf("%zu sample debug modules copied from %s\n", copied, source.string().c_str());
 }
 
+// A map start, then the server commands it queued: the configuration's exec first, then what
+// the engine settings file switches on (they ran with the command buffer, answers above).
+void StartMap(emu::Session &server, const std::string &name) {
+  server.engine().ClearServerCommands();
+  server.StartMap(name);
+  std::printf("(the map start queued:");
+  for (const std::string &command : server.engine().ServerCommands()) {
+    std::printf(" [%.*s]", static_cast<int>(command.size()) - 1, command.c_str());
+  }
+  std::printf(")\n");
+}
+
 void Operator(emu::Session &server, const std::string &line) {
   std::printf("] %s\n", line.c_str());
   server.Command(line);
@@ -189,11 +222,6 @@ const char *MetaResultName(META_RES result) {
   static const char *const kNames[] = {"MRES_UNSET", "MRES_IGNORED", "MRES_HANDLED",
                                        "MRES_OVERRIDE", "MRES_SUPERCEDE"};
   return result >= MRES_UNSET && result <= MRES_SUPERCEDE ? kNames[result] : "?";
-}
-
-const char *VariableText(emu::Session &server, const char *name) {
-  const cvar_t *variable = server.engine().FindCvar(name);
-  return variable != nullptr && variable->string != nullptr ? variable->string : "(none)";
 }
 
 // The names registered since `first`, a few to a line.
@@ -248,7 +276,7 @@ bool StartUp(emu::Session &server, FrameClock &clock) {
   PrintNames("commands", commands, commandsBefore);
   PrintNames("variables", variables, variablesBefore);
   Section("map de_dust2");
-  server.StartMap("de_dust2");
+  StartMap(server, "de_dust2");
   std::printf("ServerActivate hook ran (%s): qrv_fps \"%s\", qrv_ticrate \"%s\"\n",
               HookResult(server).c_str(), VariableText(server, "qrv_fps"),
               VariableText(server, "qrv_ticrate"));
@@ -308,7 +336,7 @@ void ScriptedSession(emu::Session &server, FrameClock &clock) {
   Operator(server, "qrv_vemtark_sepd 2");
 
   Section("change map to de_inferno");
-  server.StartMap("de_inferno");
+  StartMap(server, "de_inferno");
   clock.ResetReports();
   clock.Run(5.0);
   consoles.PrintNew();
@@ -357,6 +385,31 @@ void ConsoleSession(emu::Session &server, FrameClock &clock) {
   server.EndMap();
 }
 
+// The plug-in steering sys_ticrate towards a target, recorded for a plot.
+int Trace(emu::Session &server, FrameClock &clock, const DemoOptions &options) {
+  std::FILE *trace = std::fopen(options.trace.c_str(), "w");
+  if (trace == nullptr) {
+    std::fprintf(stderr, "cannot write %s\n", options.trace.c_str());
+    return 1;
+  }
+  server.StartServer();
+  server.StartMap("de_dust2");
+  constexpr double kPinnedSeconds = 12.0;
+  std::fprintf(trace,
+               "# game_time frame_rate qrv_fps sys_ticrate (pinned at %d, then "
+               "qrv_vemtark_autofps %d)\n",
+               options.traceStart, options.traceTarget);
+  clock.TraceTo(trace);
+  server.Command("qrv_vemtark_sysrate " + std::to_string(options.traceStart));
+  clock.Run(kPinnedSeconds);
+  server.Command("qrv_vemtark_sysrate 0");
+  server.Command("qrv_vemtark_autofps " + std::to_string(options.traceTarget));
+  clock.Run(options.traceSeconds - kPinnedSeconds);
+  clock.TraceTo(nullptr);
+  std::fclose(trace);
+  return server.Faults().empty() ? 0 : 1;
+}
+
 bool ParseArguments(int argc, char **argv, DemoOptions *options) {
   for (int index = 1; index < argc; ++index) {
     const std::string argument = argv[index];
@@ -368,6 +421,14 @@ bool ParseArguments(int argc, char **argv, DemoOptions *options) {
       options->plugin = fs::absolute(argv[++index]).string();
     } else if (argument == "--addons" && index + 1 < argc) {
       options->addons = fs::absolute(argv[++index]).string();
+    } else if (argument == "--trace" && index + 4 < argc) {
+      options->trace = argv[++index];
+      options->traceStart = std::atoi(argv[++index]);
+      options->traceTarget = std::atoi(argv[++index]);
+      options->traceSeconds = std::atof(argv[++index]);
+      if (options->traceStart <= 0 || options->traceTarget <= 0 || options->traceSeconds <= 0) {
+        return false;
+      }
     } else {
       return false;
     }
@@ -385,7 +446,7 @@ int main(int argc, char **argv) {
   }
   emu::SessionOptions sessionOptions;
   sessionOptions.pluginPath = options.plugin;
-  sessionOptions.echoConsole = true;
+  sessionOptions.echoConsole = options.trace.empty();
   if (options.standalone) sessionOptions.host = emu::HostMode::kStandalone;
   emu::Session server(sessionOptions);
   std::printf(options.standalone
@@ -398,6 +459,7 @@ int main(int argc, char **argv) {
   server.WriteFile(server.options().gameDir + "/events/galil.sc", "// galil sound events\n");
 
   FrameClock clock(server);
+  if (!options.trace.empty()) return Trace(server, clock, options);
   if (!StartUp(server, clock)) {
     PrintSummary(server);
     return 1;
