@@ -65,9 +65,10 @@ inline long long HeapInUse() {
 #endif
 }
 
-// Resident set in bytes (/proc/self/statm), or -1.
+// Resident set in bytes (/proc/self/statm), or -1: also under AddressSanitizer, whose quarantine
+// keeps freed memory resident, so that the figure would say nothing about the program.
 inline long long ResidentBytes() {
-#if defined(__linux__)
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
   std::FILE *file = std::fopen("/proc/self/statm", "r");
   if (file == nullptr) return -1;
   long long size = 0, resident = 0;
