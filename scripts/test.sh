@@ -223,7 +223,9 @@ for suite in $(printf '%s\n' "${!ran_in[@]}" | sort); do
 done
 
 # --- fuzz targets -----------------------------------------------------------------------------
-# A short run of every libFuzzer target, each counted as one check; longer runs are by hand.
+# A short run of every libFuzzer target, each counted as one check; longer runs are by hand. A
+# target qrv_<name>_fuzz starts from its seed corpus fuzz/corpus/<name>/ when there is one,
+# copied to a temporary folder, since libFuzzer adds the inputs it finds to its corpus folder.
 if [ -n "${built[fuzz]:-}" ]; then
   fuzz_seconds=${QRV_FUZZ_SECONDS:-15}
   fuzz_dir=$(mktemp -d)
@@ -231,10 +233,21 @@ if [ -n "${built[fuzz]:-}" ]; then
     [ -x "$target" ] || continue
     name=$(basename "$target")
     log=$logs/fuzz-$name.log
+    seeds=fuzz/corpus/${name#qrv_}
+    seeds=${seeds%_fuzz}
+    corpus=()
+    if [ -d "$seeds" ]; then
+      mkdir -p "$fuzz_dir/corpus-$name"
+      cp -R "$seeds/." "$fuzz_dir/corpus-$name/"
+      corpus=("$fuzz_dir/corpus-$name")
+    fi
     if (cd "$fuzz_dir" && timeout -k 30 $((fuzz_seconds + 120)) "$root/$target" \
-      -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -print_final_stats=1) >"$log" 2>&1; then
+      -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -print_final_stats=1 \
+      "${corpus[@]}") >"$log" 2>&1; then
       runs=$(sed -n -E 's/^stat::number_of_executed_units: *([0-9]+).*/\1/p' "$log" | tail -n 1)
-      echo "fuzz      $name: ok (${runs:-?} inputs in $fuzz_seconds s, $log)"
+      from="no seed corpus"
+      [ ${#corpus[@]} -gt 0 ] && from="seeds from $seeds"
+      echo "fuzz      $name: ok (${runs:-?} inputs in $fuzz_seconds s, $from, $log)"
       passed=$((passed + 1))
     else
       echo "fuzz      $name: FAILED ($log)"
