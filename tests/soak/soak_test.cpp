@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -79,12 +80,37 @@ std::vector<SampleFile> ReadSampleConfigs() {
   return files;
 }
 
-// Bytes the fake timer's record of events holds from the allocator: the same lines appended in
-// the same order to a std::string of the same library grow it to the same capacity.
-long long TimerRecordBytes(const qrvtest::FakePlatform &fake) {
-  std::string record;
-  for (const std::string &line : fake.TimerEvents()) record += line + "\n";
-  return static_cast<long long>(record.capacity()) + 1;
+// Every begin and end of a timer period, checked as they come: the fake platform keeps only the
+// first few kilobytes of them, and a record here would grow the heap that the day measures.
+struct TimerWatch {
+  size_t events = 0;
+  bool begun = false;
+  char period[16] = "";
+  bool balanced = true;
+  char problem[96] = "";
+};
+TimerWatch g_timerWatch;
+
+void WatchTimerEvent(const char *event) {
+  TimerWatch &watch = g_timerWatch;
+  ++watch.events;
+  unsigned milliseconds = 0;
+  char what[8] = "";
+  if (std::sscanf(event, "%7s %u", what, &milliseconds) != 2) return;
+  char period[16];
+  std::snprintf(period, sizeof(period), "%u", milliseconds);
+  const bool begin = std::strcmp(what, "begin") == 0;
+  const char *problem = nullptr;
+  if (begin && watch.begun) problem = "begun twice: ";
+  if (!begin && (!watch.begun || std::strcmp(watch.period, period) != 0)) {
+    problem = "ended what was not begun: ";
+  }
+  if (problem != nullptr && watch.balanced) {
+    watch.balanced = false;
+    std::snprintf(watch.problem, sizeof(watch.problem), "%s%s", problem, event);
+  }
+  watch.begun = begin;
+  std::snprintf(watch.period, sizeof(watch.period), "%s", period);
 }
 
 // Bytes a record of `calls` strings holds once it has grown to take them one by one.
@@ -105,20 +131,15 @@ struct Day {
   long filesBefore = -1;
   long filesAfter = -1;
   std::string openFilesAfter;
-  // Heap and resident set after the first map, the largest at the end of any later map, and the
-  // growth of the fake timer's event record meanwhile (a test-build record of every
-  // timeBeginPeriod/timeEndPeriod, which grows by design with the periods measured).
+  // Heap and resident set after the first map, and the largest at the end of any later map.
   long long heapAfterFirstMap = -1;
   long long heapMostLater = -1;
   long long residentAfterFirstMap = -1;
   long long residentMostLater = -1;
-  long long timerRecordAfterFirstMap = 0;
-  long long timerRecordAtEnd = 0;
   // The same at half of the day and at its end, when every record of the emulator has long had
   // the capacity of its busiest map.
   long long heapAtNoon = -1;
   long long heapAtEnd = -1;
-  long long timerRecordAtNoon = 0;
   // The most calls the stub game recorded in one map (the emulator keeps that capacity), in the
   // first map and in any.
   size_t gameCallsFirstMap = 0;
@@ -151,9 +172,8 @@ class Soak : public ::testing::Test {
     std::printf("soak: %lld frames, %d maps, %d joins, %d leaves in %.1f s\n", day_->frames,
                 day_->maps, day_->joins, day_->leaves, day_->seconds);
     std::printf("soak: open files %ld before, %ld after\n", day_->filesBefore, day_->filesAfter);
-    const long long doubles = day_->timerRecordAtEnd - day_->timerRecordAfterFirstMap +
-                              CallRecordBytes(day_->mostGameCalls) -
-                              CallRecordBytes(day_->gameCallsFirstMap);
+    const long long doubles =
+        CallRecordBytes(day_->mostGameCalls) - CallRecordBytes(day_->gameCallsFirstMap);
     std::printf(
         "soak: heap in use %lld bytes after the first map, at most %lld after a later one (%lld "
         "of it the test doubles' records), %lld at noon, %lld at the end; resident set %lld "
@@ -187,13 +207,20 @@ void Soak::RunDay(Day &day) {
   for (const SampleFile &file : samples) {
     server.WriteFile("cstrike/addons/qrv_vemtark/configs/" + file.name, file.contents);
   }
-  if (!server.Attach()) {
-    day.problems.push_back("the plug-in did not attach");
+  // Loaded first, so that the timer watch hears the attach's period too.
+  if (!server.metamod().Load(server.PluginPath())) {
+    day.problems.push_back("the plug-in did not load: " + server.metamod().Error());
     return;
   }
   qrvtest::FakePlatform fake(server.metamod().library());
   if (!fake.Resolved()) {
     day.problems.push_back("the fake platform's controls are missing");
+    return;
+  }
+  g_timerWatch = TimerWatch();
+  fake.SetTimerEventSink(WatchTimerEvent);
+  if (!server.Attach()) {
+    day.problems.push_back("the plug-in did not attach");
     return;
   }
   server.StartServer();
@@ -219,21 +246,16 @@ void Soak::RunDay(Day &day) {
     if (map == 0) {
       day.heapAfterFirstMap = heap;
       day.residentAfterFirstMap = resident;
-      day.timerRecordAfterFirstMap = static_cast<long long>(TimerRecordBytes(fake));
       day.stringPoolAfterFirstMap = pool;
       day.unimplementedAfterFirstMap = server.engine().UnimplementedCalls().size();
     } else {
       day.heapMostLater = std::max(day.heapMostLater, heap);
       day.residentMostLater = std::max(day.residentMostLater, resident);
     }
-    if (map == kMaps / 2) {
-      day.heapAtNoon = heap;
-      day.timerRecordAtNoon = TimerRecordBytes(fake);
-    }
+    if (map == kMaps / 2) day.heapAtNoon = heap;
     day.heapAtEnd = heap;
     day.stringPoolAtEnd = pool;
   }
-  day.timerRecordAtEnd = static_cast<long long>(TimerRecordBytes(fake));
   day.unimplementedAtEnd = server.engine().UnimplementedCalls().size();
 
   for (int client : server.ClientsInGame()) {
@@ -243,10 +265,10 @@ void Soak::RunDay(Day &day) {
   server.EndMap();
   server.Command(kFinalCommand);
   day.detachAnswer = server.metamod().CallMetaDetach(PT_ANYTIME, PNL_CMD_FORCED);
-  const ::testing::AssertionResult balanced = fake.TimerBalanced();
-  day.timerBalanced = static_cast<bool>(balanced);
-  day.timerProblem = balanced.message();
-  day.timerEvents = fake.TimerEvents().size();
+  day.timerBalanced = g_timerWatch.balanced && !g_timerWatch.begun;
+  day.timerProblem =
+      g_timerWatch.balanced ? (g_timerWatch.begun ? "still begun" : "") : g_timerWatch.problem;
+  day.timerEvents = g_timerWatch.events;
   day.faults = server.Faults();
   // The plug-in is still loaded: whatever it opened and kept would show here.
   day.filesAfter = soak::OpenFileCount();
@@ -352,27 +374,23 @@ TEST_F(Soak, EndsEveryTimerPeriodItBegins) {
 }
 
 // Two readings of the heap in use. From the first map to any later one it may grow by what the
-// test doubles took meanwhile: the fake timer's record of every begin and end (in the test build
-// only; it grows by design with the periods measured) and the stub game's record of calls,
-// emptied with every map but keeping the capacity of the busiest one. From noon to the end of the
-// day, when every record has its capacity, only the timer record may grow. Both are reckoned
-// exactly; 64 KiB more are allowed for the emulator's output records, whose capacity follows the
-// busiest map too, and for the allocator's bookkeeping: over 500 maps that would be 130 bytes a
-// map. The resident set (not under AddressSanitizer) may in addition hold the pages of the
-// emulator's string pool touched since (client and map names) and 1 MiB of allocator slack (freed
-// memory it keeps).
+// test doubles took meanwhile: the stub game's record of calls, emptied with every map but
+// keeping the capacity of the busiest one, reckoned exactly. From noon to the end of the day,
+// when every record has its capacity, nothing may grow. 64 KiB more are allowed for the emulator's
+// output records, whose capacity follows the busiest map too, and for the allocator's bookkeeping:
+// over 500 maps that would be 130 bytes a map. The resident set (not under AddressSanitizer) may in
+// addition hold the pages of the emulator's string pool touched since (client and map names) and 1
+// MiB of allocator slack (freed memory it keeps).
 TEST_F(Soak, KeepsMemoryFlatAfterTheFirstMap) {
   if (day_->heapAfterFirstMap < 0) GTEST_SKIP() << "the heap in use is read on Linux only";
   ASSERT_GT(kMaps, 1);
   const long long slack = 64 * 1024;
-  const long long heapAllowance = day_->timerRecordAtEnd - day_->timerRecordAfterFirstMap +
-                                  CallRecordBytes(day_->mostGameCalls) -
-                                  CallRecordBytes(day_->gameCallsFirstMap) + slack;
+  const long long heapAllowance =
+      CallRecordBytes(day_->mostGameCalls) - CallRecordBytes(day_->gameCallsFirstMap) + slack;
   EXPECT_LE(day_->heapMostLater - day_->heapAfterFirstMap, heapAllowance)
       << "heap in use after the first map " << day_->heapAfterFirstMap << ", later up to "
       << day_->heapMostLater;
-  EXPECT_LE(day_->heapAtEnd - day_->heapAtNoon,
-            day_->timerRecordAtEnd - day_->timerRecordAtNoon + slack)
+  EXPECT_LE(day_->heapAtEnd - day_->heapAtNoon, slack)
       << "heap in use at noon " << day_->heapAtNoon << ", at the end " << day_->heapAtEnd;
   // Under AddressSanitizer freed memory waits in its quarantine (256 MiB) and stays resident.
   if (day_->residentAfterFirstMap < 0) return;
