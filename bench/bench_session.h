@@ -2,6 +2,8 @@
 // that keep the emulator's records from growing through millions of iterations.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <cstdio>
 #include <string>
 
@@ -33,6 +35,18 @@ inline bool CopySampleFiles(const emu::Session &session) {
     if (contents.empty()) return false;
     if (!session.WriteFile(std::string(kConfigs) + name, contents)) return false;
   }
+  return true;
+}
+
+// The sample files copied in, the plug-in attached, the server started and de_dust2 running;
+// false, with the benchmark marked as failed, when any of it did not happen.
+inline bool StartMapWithSampleFiles(emu::Session &session, benchmark::State &state) {
+  if (!CopySampleFiles(session) || !session.Attach()) {
+    state.SkipWithError("the plug-in did not attach with the sample files");
+    return false;
+  }
+  session.StartServer();
+  session.StartMap("de_dust2");
   return true;
 }
 

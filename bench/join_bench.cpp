@@ -15,12 +15,7 @@ constexpr int kClearEvery = 256;
 
 void BM_ClientConnectLongMessages(benchmark::State &state) {
   emu::Session session;
-  if (!bench::CopySampleFiles(session) || !session.Attach()) {
-    state.SkipWithError("the plug-in did not attach with the sample files");
-    return;
-  }
-  session.StartServer();
-  session.StartMap("de_dust2");
+  if (!bench::StartMapWithSampleFiles(session, state)) return;
   session.Command("qrv_vemtark_join_msg 2");
   session.Command("qrv_vemtark_info 2");
   for (int client = 0; client < kClientsAlready; ++client) {
@@ -50,12 +45,7 @@ BENCHMARK(BM_ClientConnectLongMessages);
 void BM_DeliverJoinMessagesFloor(benchmark::State &state) {
   // The very texts the plug-in sends, taken from one connect.
   emu::Session session;
-  if (!bench::CopySampleFiles(session) || !session.Attach()) {
-    state.SkipWithError("the plug-in did not attach with the sample files");
-    return;
-  }
-  session.StartServer();
-  session.StartMap("de_dust2");
+  if (!bench::StartMapWithSampleFiles(session, state)) return;
   session.Command("qrv_vemtark_join_msg 2");
   session.Command("qrv_vemtark_info 2");
   emu::Engine &engine = session.engine();

@@ -23,12 +23,7 @@ int CountLines(const std::string &text) {
 
 void BM_MapStartWithSampleFiles(benchmark::State &state) {
   emu::Session session;
-  if (!bench::CopySampleFiles(session) || !session.Attach()) {
-    state.SkipWithError("the plug-in did not attach with the sample files");
-    return;
-  }
-  session.StartServer();
-  session.StartMap("de_dust2");
+  if (!bench::StartMapWithSampleFiles(session, state)) return;
   const DLL_FUNCTIONS *hooks = &session.metamod().PreHooks();
   emu::Engine &engine = session.engine();
   for (auto _ : state) {
@@ -47,12 +42,7 @@ BENCHMARK(BM_MapStartWithSampleFiles)->Unit(benchmark::kMicrosecond);
 // log lines the plainest way (the number it writes is counted from one map start).
 void BM_MapStartFilesFloor(benchmark::State &state) {
   emu::Session session;
-  if (!bench::CopySampleFiles(session) || !session.Attach()) {
-    state.SkipWithError("the plug-in did not attach with the sample files");
-    return;
-  }
-  session.StartServer();
-  session.StartMap("de_dust2");
+  if (!bench::StartMapWithSampleFiles(session, state)) return;
   const int before = CountLines(session.ReadFile(kLogPath));
   session.EndMap();
   session.StartMap("de_dust2");
