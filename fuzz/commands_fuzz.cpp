@@ -14,6 +14,7 @@
 #include "commands/dispatcher.h"
 #include "commands/switch_commands.h"
 #include "config/debug_modules.h"
+#include "frame/dllapi.h"
 #include "fuzz_engine.h"
 
 namespace {
@@ -56,36 +57,15 @@ bool IsPlainFileName(const std::string &word) {
   return word.find('/') == std::string::npos && word.find('\0') == std::string::npos;
 }
 
-struct Command {
-  const char *name;
-  void (*handler)();
-};
+// Every registered command, then two more dispatcher names: one in capitals, one from the input.
+constexpr int kExtraCommands = 2;
 
-const Command kCommands[] = {
-    {"qrv_vemtark_about", CommandDispatcher},
-    {"qrv_vemtark_help", CommandDispatcher},
-    {"qrv_helpme", CommandDispatcher},
-    {"qrv_info", CommandDispatcher},
-    {"qrv_systems", CommandDispatcher},
-    {"qrv_debug", CommandDispatcher},
-    {"QRV_DEBUG", CommandDispatcher},
-    {nullptr, CommandDispatcher},  // a name from the input
-    {"qrv_vemtark_debug", DebugModeCommand},
-    {"messagebox", MessageBoxCheckCommand},
-    {"check_code", CodeCheckCommand},
-    {"qrv_vemtark_strengthening", StrengtheningCommand},
-    {"qrv_vemtark_premonitor_win", PremonitorWinCommand},
-    {"qrv_vemtark_qrvbots_support", QrvBotsSupportCommand},
-    {"qrv_vemtark_engine_check", EngineCheckCommand},
-    {"qrv_vemtark_engine_test", EngineTestCommand},
-    {"qrv_vemtark_sepd", SEpdCommand},
-    {"qrv_vemtark_xepd", XEpdCommand},
-    {"qrv_vemtark_yepd", YEpdCommand},
-    {"qrv_vemtark_zepd", ZEpdCommand},
-    {"qrv_vemtark_fepd", FEpdCommand},
-    {"qrv_vemtark_hpk", HighPingKickerCommand},
-};
-constexpr size_t kCommandCount = sizeof(kCommands) / sizeof(kCommands[0]);
+ConsoleCommand CommandOf(uint8_t selector) {
+  const int index = selector % (kConsoleCommandCount + kExtraCommands);
+  if (index < kConsoleCommandCount) return kConsoleCommands[index];
+  if (index == kConsoleCommandCount) return ConsoleCommand{"QRV_DEBUG", CommandDispatcher};
+  return ConsoleCommand{nullptr, CommandDispatcher};
+}
 
 }  // namespace
 
@@ -94,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   g_engfuncs.pfnCmd_Argv = CommandArgument;
   fuzz::EnterGameRoot();
   if (size == 0) return 0;
-  const Command &command = kCommands[data[0] % kCommandCount];
+  const ConsoleCommand command = CommandOf(data[0]);
 
   std::string rest(reinterpret_cast<const char *>(data + 1), size - 1);
   size_t first = rest.find('\0');

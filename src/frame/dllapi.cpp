@@ -14,13 +14,6 @@
 #include "perf/join_messages.h"
 #include "perf/map_cycle.h"
 
-namespace {
-
-struct ConsoleCommand {
-  const char *name;  // the engine keeps the pointer: static text only
-  void (*handler)();
-};
-
 const ConsoleCommand kConsoleCommands[] = {
     {"qrv_vemtark_about", CommandDispatcher},
     {"qrv_vemtark_help", CommandDispatcher},
@@ -43,6 +36,9 @@ const ConsoleCommand kConsoleCommands[] = {
     {"messagebox", MessageBoxCheckCommand},
     {"check_code", CodeCheckCommand},
 };
+const int kConsoleCommandCount = sizeof(kConsoleCommands) / sizeof(kConsoleCommands[0]);
+
+namespace {
 
 // Brushes drawn with this render mode must not stay world brushes.
 constexpr int kWorldBrushClearRenderMode = kRenderTransTexture;
