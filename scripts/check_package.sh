@@ -30,7 +30,7 @@ addons=$game/cstrike/addons/qrv_vemtark
 for f in dlls/qrv_vemtark_mm_i386.so dlls/qrv_vemtark_mm_amd64.so dlls/qrv_vemtark_mm.dll \
   configs/vemtark.cfg configs/vemtark.ini configs/engine.cfgs configs/debug.cfgs \
   configs/debug.ini configs/strengthening_on.xdsg configs/strengthening_off.xdsg \
-  plugins-linux.ini plugins-linux64.ini plugins-win32.ini README.md; do
+  plugins-linux.ini plugins-linux64.ini plugins-win32.ini README.md tickrate-steering.svg; do
   check "package holds $f" test -s "$addons/$f"
 done
 check "package has its logs folder" test -d "$addons/logs"

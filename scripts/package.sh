@@ -6,7 +6,7 @@
 #   logs/     present from the start: the plug-in writes there but never creates the folder
 #   plugins-linux.ini, plugins-linux64.ini, plugins-win32.ini  the line to add to Metamod's
 #             plugins.ini on each platform
-#   README.md the operator's part of the README
+#   README.md the operator's part of the README, with its picture tickrate-steering.svg
 # Run it after scripts/test.sh; the three release presets are brought up to date first.
 set -euo pipefail
 
@@ -78,6 +78,7 @@ INI
   sed -n '1,/^## For server operators/p' README.md | sed '$d'
   sed -n '/^## For server operators/,/^## For developers/p' README.md | sed '$d'
 } >"$pkg/README.md"
+cp tickrate-steering.svg "$pkg/"  # the README's picture
 
 (
   cd dist
