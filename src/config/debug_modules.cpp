@@ -41,8 +41,15 @@ bool BuildAddonPath(char *path, const char *folder, const char *name, const char
 // The module check and qrv_debug read the same list.
 bool BuildListPath(char *path) { return BuildAddonPath(path, "configs", "debug.ini", ""); }
 
+// A name the server would split when it runs "qrv_debug <name>" (a command separator, a quote)
+// or that reaches outside the dlls folder is no module of ours: reported as not found, never
+// queued.
+bool IsSafeModuleName(const char *name) {
+  return std::strpbrk(name, ";\"/\\") == nullptr && std::strstr(name, "..") == nullptr;
+}
+
 bool BuildModulePath(char *path, const char *name) {
-  return BuildAddonPath(path, "dlls", name, ".lib");
+  return IsSafeModuleName(name) && BuildAddonPath(path, "dlls", name, ".lib");
 }
 
 bool IsAsciiLetterOrDigit(char c) {

@@ -2,6 +2,7 @@
 // status-box switches, through the test build (its message boxes are recorded, never shown).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -184,6 +185,28 @@ TEST_F(DebugModules, ModuleNamesMustFitTheModulePath) {
   server_.Command("qrv_debug " + std::string(300, 'a'));
   EXPECT_EQ(Texts{"Debug file " + std::string(300, 'a') + " not listed in debug.ini!"}, Answers());
   EXPECT_TRUE(server_.Faults().empty());
+}
+
+TEST_F(DebugModules, NamesThatWouldSplitTheQueuedCommandAreNotModules) {
+  Config("debug.cfgs", "sv_cheats");
+  Config("debug.ini", "probe;quit\nup/../probe\nprobe\n");
+  Module("probe", "version=1");
+  Module("probe;quit", "version=1");
+  server_.Command("qrv_vemtark_debug 0");
+  server_.engine().ClearServerCommands();
+  server_.engine().TakeConsole();
+  server_.Command("qrv_vemtark_debug 1");
+  Texts answers = Answers();
+  EXPECT_NE(answers.end(),
+            std::find(answers.begin(), answers.end(), "Debug file probe;quit not found..."));
+  EXPECT_NE(answers.end(),
+            std::find(answers.begin(), answers.end(), "Debug file up/../probe not found..."));
+  for (const std::string &command : server_.engine().ServerCommands()) {
+    EXPECT_EQ(std::string::npos, command.find("quit")) << command;
+  }
+  EXPECT_NE(server_.engine().ServerCommands().end(),
+            std::find(server_.engine().ServerCommands().begin(),
+                      server_.engine().ServerCommands().end(), "qrv_debug probe\n"));
 }
 
 TEST_F(DebugModules, QrvDebugLooksTheModuleUpAndPrintsItsVersion) {
