@@ -93,39 +93,7 @@ const SwitchTexts kSwitches[kSwitchCount] = {
 // Nothing but the command itself reads or writes a state; it survives map changes.
 int32_t g_iSwitchStates[kSwitchCount];
 
-// State, answer, action, log line: in this order, so that a command file's queued commands
-// run after the operator has seen the answer.
-void RunSwitch(SwitchIndex index) {
-  const SwitchTexts &texts = kSwitches[index];
-  int32_t &state = g_iSwitchStates[index];
-  switch (ReadSwitchArgument()) {
-    case SwitchRequest::kOff:
-      if (state == 0) {
-        PrefixedConsolePrint("%s", texts.alreadyOffAnswer);
-        return;
-      }
-      state = 0;
-      PrefixedConsolePrint("%s", texts.offAnswer);
-      if (texts.offAction != nullptr) texts.offAction();
-      WriteLog(true, LOG_LEVEL_LOG, "%s", texts.offLog);
-      return;
-    case SwitchRequest::kOn:
-      if (state == 1) {
-        PrefixedConsolePrint("%s", texts.alreadyOnAnswer);
-        return;
-      }
-      state = 1;
-      PrefixedConsolePrint("%s", texts.onAnswer);
-      if (texts.onAction != nullptr) texts.onAction();
-      WriteLog(true, LOG_LEVEL_LOG, "%s", texts.onLog);
-      return;
-    case SwitchRequest::kInvalid:
-      PrefixedConsolePrint("%s", "Invalid value!");
-      return;
-  }
-}
-
-}  // namespace
+enum class SwitchRequest { kOff, kOn, kInvalid };
 
 SwitchRequest ReadSwitchArgument() {
   if (g_engfuncs.pfnCmd_Argv == nullptr) return SwitchRequest::kInvalid;
@@ -136,6 +104,57 @@ SwitchRequest ReadSwitchArgument() {
   if (std::strcmp(argument, "0") == 0) return SwitchRequest::kOff;
   if (std::strcmp(argument, "1") == 0) return SwitchRequest::kOn;
   return SwitchRequest::kInvalid;
+}
+
+// State, answer, action, log line: in this order, so that a command file's queued commands
+// run after the operator has seen the answer.
+void TurnFeature(const SwitchTexts &texts, int32_t state, const char *answer, void (*action)(),
+                 const char *logLine) {
+  g_iSwitchStates[&texts - kSwitches] = state;
+  PrefixedConsolePrint("%s", answer);
+  if (action != nullptr) action();
+  WriteLog(true, LOG_LEVEL_LOG, "%s", logLine);
+}
+
+void TurnFeatureOn(const void *context) {
+  const SwitchTexts &texts = *static_cast<const SwitchTexts *>(context);
+  TurnFeature(texts, 1, texts.onAnswer, texts.onAction, texts.onLog);
+}
+
+void TurnFeatureOff(const void *context) {
+  const SwitchTexts &texts = *static_cast<const SwitchTexts *>(context);
+  TurnFeature(texts, 0, texts.offAnswer, texts.offAction, texts.offLog);
+}
+
+void RunSwitch(SwitchIndex index) {
+  const SwitchTexts &texts = kSwitches[index];
+  const SwitchPattern pattern = {texts.alreadyOnAnswer, texts.alreadyOffAnswer, TurnFeatureOn,
+                                 TurnFeatureOff};
+  RunSwitchPattern(g_iSwitchStates[index], pattern, &texts);
+}
+
+}  // namespace
+
+void RunSwitchPattern(int32_t state, const SwitchPattern &pattern, const void *context) {
+  switch (ReadSwitchArgument()) {
+    case SwitchRequest::kOff:
+      if (state == 0) {
+        PrefixedConsolePrint("%s", pattern.alreadyOffAnswer);
+      } else {
+        pattern.turnOff(context);
+      }
+      return;
+    case SwitchRequest::kOn:
+      if (state == 1) {
+        PrefixedConsolePrint("%s", pattern.alreadyOnAnswer);
+      } else {
+        pattern.turnOn(context);
+      }
+      return;
+    case SwitchRequest::kInvalid:
+      PrefixedConsolePrint("%s", "Invalid value!");
+      return;
+  }
 }
 
 void StrengtheningCommand() { RunSwitch(kStrengthening); }

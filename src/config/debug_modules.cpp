@@ -56,7 +56,7 @@ bool IsAsciiLetterOrDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-void SwitchDebugModeOn() {
+void SwitchDebugModeOn(const void *) {
   g_iDebugMode = 1;
   PrefixedConsolePrint("%s", "QRV Debug enabled.");
   if (RunCommandFile("debug.cfgs", "Debug.cfgs file not found.")) {
@@ -74,7 +74,7 @@ void SwitchDebugModeOn() {
   WriteLog(true, LOG_LEVEL_LOG, "%s", "Debug enabled.");
 }
 
-void SwitchDebugModeOff() {
+void SwitchDebugModeOff(const void *) {
   g_iDebugMode = 0;
   PrefixedConsolePrint("%s", "QRV Debug disabled.");
   IssueServerCommand("%s", "meta_level 1");
@@ -146,61 +146,38 @@ const StatusSeries kCodeCheckSeries = {
     "check_code 0",
 };
 
-void RunStatusSwitch(const StatusSeries &series) {
-  int32_t &flag = *series.flag;
-  switch (ReadSwitchArgument()) {
-    case SwitchRequest::kOff:
-      if (flag == 0) {
-        PrefixedConsolePrint("%s", series.alreadyDisabled);
-        return;
-      }
-      flag = 0;
-      PrefixedConsolePrint("%s", series.disabled);
-      WriteLog(true, LOG_LEVEL_LOG, "%s", series.disabled);
-      return;
-    case SwitchRequest::kOn:
-      if (flag == 1) {
-        PrefixedConsolePrint("%s", series.alreadyEnabled);
-        return;
-      }
-      flag = 1;
-      PrefixedConsolePrint("%s", series.enabled);
-      WriteLog(true, LOG_LEVEL_LOG, "%s", series.enabled);
-      for (size_t index = 0; index < series.stepCount; ++index) {
-        WriteLog(true, LOG_LEVEL_LOG, "%s", series.steps[index].logLine);
-        platform::ShowMessageBox(series.steps[index].boxText, kDebugTitle, platform::kMessageBoxOk);
-      }
-      WriteLog(true, LOG_LEVEL_LOG, "%s", series.finished);
-      IssueServerCommand("%s", series.offCommand);
-      return;
-    case SwitchRequest::kInvalid:
-      PrefixedConsolePrint("%s", "Invalid value!");
-      return;
+void TurnStatusSeriesOn(const void *context) {
+  const StatusSeries &series = *static_cast<const StatusSeries *>(context);
+  *series.flag = 1;
+  PrefixedConsolePrint("%s", series.enabled);
+  WriteLog(true, LOG_LEVEL_LOG, "%s", series.enabled);
+  for (size_t index = 0; index < series.stepCount; ++index) {
+    WriteLog(true, LOG_LEVEL_LOG, "%s", series.steps[index].logLine);
+    platform::ShowMessageBox(series.steps[index].boxText, kDebugTitle, platform::kMessageBoxOk);
   }
+  WriteLog(true, LOG_LEVEL_LOG, "%s", series.finished);
+  IssueServerCommand("%s", series.offCommand);
+}
+
+void TurnStatusSeriesOff(const void *context) {
+  const StatusSeries &series = *static_cast<const StatusSeries *>(context);
+  *series.flag = 0;
+  PrefixedConsolePrint("%s", series.disabled);
+  WriteLog(true, LOG_LEVEL_LOG, "%s", series.disabled);
+}
+
+void RunStatusSwitch(const StatusSeries &series) {
+  const SwitchPattern pattern = {series.alreadyEnabled, series.alreadyDisabled, TurnStatusSeriesOn,
+                                 TurnStatusSeriesOff};
+  RunSwitchPattern(*series.flag, pattern, &series);
 }
 
 }  // namespace
 
 void DebugModeCommand() {
-  switch (ReadSwitchArgument()) {
-    case SwitchRequest::kOff:
-      if (g_iDebugMode != 0) {
-        SwitchDebugModeOff();
-      } else {
-        PrefixedConsolePrint("%s", "QRV debug already disabled.");
-      }
-      return;
-    case SwitchRequest::kOn:
-      if (g_iDebugMode == 1) {
-        PrefixedConsolePrint("%s", "QRV Debug already enabled.");
-      } else {
-        SwitchDebugModeOn();
-      }
-      return;
-    case SwitchRequest::kInvalid:
-      PrefixedConsolePrint("%s", "Invalid value!");
-      return;
-  }
+  const SwitchPattern pattern = {"QRV Debug already enabled.", "QRV debug already disabled.",
+                                 SwitchDebugModeOn, SwitchDebugModeOff};
+  RunSwitchPattern(g_iDebugMode, pattern, nullptr);
 }
 
 void MessageBoxCheckCommand() { RunStatusSwitch(kMessageBoxSeries); }
