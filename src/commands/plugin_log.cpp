@@ -25,16 +25,6 @@ const char *LevelPrefix(int level) {
   return kPrefixes[level - LOG_LEVEL_LOG];
 }
 
-// The log follows the detected game directory, so a czero server logs under czero.
-bool BuildLogPath(char *path, size_t size) {
-  const char *gameDir = GameDirectoryName();
-  if (gameDir[0] == '\0') return false;
-  const char s = platform::kPathSeparator;
-  int length = std::snprintf(path, size, "%s%caddons%cqrv_vemtark%clogs%cqrv_vemtark.log", gameDir,
-                             s, s, s, s);
-  return length > 0 && static_cast<size_t>(length) < size;
-}
-
 }  // namespace
 
 void WriteLog(bool echo, int level, const char *format, ...) {
@@ -45,7 +35,7 @@ void WriteLog(bool echo, int level, const char *format, ...) {
   va_end(args);
 
   char szPath[kPathSize];
-  if (!BuildLogPath(szPath, sizeof(szPath))) return;
+  if (!BuildAddonPath(szPath, sizeof(szPath), "logs", "qrv_vemtark.log", "")) return;
   FileHandle log(szPath, "at");
   if (!log.IsOpen()) return;
 

@@ -28,18 +28,10 @@ int32_t g_iDebugMode = 0;
 int32_t g_iMessageBoxCheck = 0;
 int32_t g_iCodeCheck = 0;
 
-// "<gamedir>/addons/qrv_vemtark/<folder>/<name><extension>", with the platform's separator.
-bool BuildAddonPath(char *path, const char *folder, const char *name, const char *extension) {
-  const char *gameDir = GameDirectoryName();
-  if (gameDir[0] == '\0') return false;
-  const char s = platform::kPathSeparator;
-  int length = std::snprintf(path, kPathSize, "%s%caddons%cqrv_vemtark%c%s%c%s%s", gameDir, s, s, s,
-                             folder, s, name, extension);
-  return length > 0 && static_cast<size_t>(length) < kPathSize;
-}
-
 // The module check and qrv_debug read the same list.
-bool BuildListPath(char *path) { return BuildAddonPath(path, "configs", "debug.ini", ""); }
+bool BuildListPath(char *path) {
+  return BuildAddonPath(path, kPathSize, "configs", "debug.ini", "");
+}
 
 // A name the server would split when it runs "qrv_debug <name>" (a command separator, a quote)
 // or that reaches outside the dlls folder is no module of ours: reported as not found, never
@@ -49,7 +41,7 @@ bool IsSafeModuleName(const char *name) {
 }
 
 bool BuildModulePath(char *path, const char *name) {
-  return IsSafeModuleName(name) && BuildAddonPath(path, "dlls", name, ".lib");
+  return IsSafeModuleName(name) && BuildAddonPath(path, kPathSize, "dlls", name, ".lib");
 }
 
 bool IsAsciiLetterOrDigit(char c) {

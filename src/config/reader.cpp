@@ -12,6 +12,7 @@
 namespace {
 
 constexpr size_t kTokenSize = 256;
+constexpr size_t kConfigPathSize = 512;
 constexpr size_t kCriticalMessageSize = 1024;
 
 char g_szToken[kTokenSize];
@@ -22,10 +23,8 @@ bool IsTokenSeparator(char c) { return c == ' ' || c == '\t'; }
 
 bool OpenConfigFile(const char *fileName, const char *missingMessage, FileHandle &file) {
   if (file.IsOpen()) file.Close();
-  const char *gameDir = GameDirectoryName();
-  if (gameDir[0] != '\0') {
-    file.Open(FormatToScratch("%s/addons/qrv_vemtark/configs/%s", gameDir, fileName), "rt");
-  }
+  char szPath[kConfigPathSize];
+  if (BuildAddonPath(szPath, sizeof(szPath), "configs", fileName, "")) file.Open(szPath, "rt");
   if (file.IsOpen()) return true;
   WriteLog(true, LOG_LEVEL_ERROR, "%s", missingMessage);
   return false;

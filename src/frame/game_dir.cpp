@@ -1,8 +1,10 @@
 #include "frame/game_dir.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "frame/globals.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -36,4 +38,14 @@ const char *GameDirectoryName() {
   std::memcpy(g_szGameDir, answer + first, count);
   g_szGameDir[count] = '\0';
   return g_szGameDir;
+}
+
+bool BuildAddonPath(char *path, size_t size, const char *folder, const char *name,
+                    const char *extension) {
+  const char *gameDir = GameDirectoryName();
+  if (gameDir[0] == '\0') return false;
+  const char s = platform::kPathSeparator;
+  int length = std::snprintf(path, size, "%s%caddons%cqrv_vemtark%c%s%c%s%s", gameDir, s, s, s,
+                             folder, s, name, extension);
+  return length > 0 && static_cast<size_t>(length) < size;
 }
