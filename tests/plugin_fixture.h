@@ -63,6 +63,9 @@ class FakePlatform {
   static ::testing::AssertionResult Balanced(const std::vector<std::string> &events) {
     std::string open;
     for (const std::string &event : events) {
+      if (event == "record full") {
+        return ::testing::AssertionFailure() << "the fake's timer record ran out of room";
+      }
       if (event.rfind("begin ", 0) == 0) {
         if (!open.empty()) return ::testing::AssertionFailure() << "begun twice: " << event;
         open = event.substr(6);

@@ -7,7 +7,8 @@
 extern "C" {
 // Device minimum that the fake timer reports (1 ms until set).
 typedef void (*QrvFakeSetTimerMinimumFn)(uint32_t milliseconds);
-// Every timeBeginPeriod/timeEndPeriod so far, one "begin N" or "end N" per line.
+// Every timeBeginPeriod/timeEndPeriod so far, one "begin N" or "end N" per line; a record that
+// ran out of room ends with the line "record full".
 typedef const char *(*QrvFakeTimerEventsFn)(void);
 // Also hands every such line to a function of the test program's, which still hears the periods
 // that end while the library unloads; null stops it.

@@ -19,8 +19,11 @@ namespace {
 uint32_t g_deviceMinimum = 1;
 // Plain storage: the last period may end while the library unloads, after its C++ objects are
 // gone.
-char g_timerEvents[4096];
+// Room for a day of measuring periods; a record that fills up says so in its last line, so a
+// check of it cannot pass on a part.
+char g_timerEvents[1 << 20];
 size_t g_timerEventsLength = 0;
+const char kTimerEventsFull[] = "record full\n";
 QrvFakeTimerEventSinkFn g_timerEventSink = nullptr;
 std::string g_messageBoxes;
 std::string g_commandLine = "hlds -game cstrike";
@@ -32,9 +35,13 @@ void AppendTimerEvent(const char *what, uint32_t milliseconds) {
   char line[48];
   int length =
       std::snprintf(line, sizeof(line), "%s %u\n", what, static_cast<unsigned>(milliseconds));
-  if (length > 0 && g_timerEventsLength + length < sizeof(g_timerEvents)) {
+  const size_t room = sizeof(g_timerEvents) - sizeof(kTimerEventsFull);
+  if (length > 0 && g_timerEventsLength + length < room) {
     std::memcpy(g_timerEvents + g_timerEventsLength, line, static_cast<size_t>(length) + 1);
     g_timerEventsLength += static_cast<size_t>(length);
+  } else if (g_timerEventsLength < room) {
+    std::memcpy(g_timerEvents + g_timerEventsLength, kTimerEventsFull, sizeof(kTimerEventsFull));
+    g_timerEventsLength = room;
   }
   if (g_timerEventSink != nullptr) g_timerEventSink(line);
 }

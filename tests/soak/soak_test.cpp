@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -78,39 +77,6 @@ std::vector<SampleFile> ReadSampleConfigs() {
     files.push_back({entry.path().filename().string(), contents.str()});
   }
   return files;
-}
-
-// Every begin and end of a timer period, checked as they come: the fake platform keeps only the
-// first few kilobytes of them, and a record here would grow the heap that the day measures.
-struct TimerWatch {
-  size_t events = 0;
-  bool begun = false;
-  char period[16] = "";
-  bool balanced = true;
-  char problem[96] = "";
-};
-TimerWatch g_timerWatch;
-
-void WatchTimerEvent(const char *event) {
-  TimerWatch &watch = g_timerWatch;
-  ++watch.events;
-  unsigned milliseconds = 0;
-  char what[8] = "";
-  if (std::sscanf(event, "%7s %u", what, &milliseconds) != 2) return;
-  char period[16];
-  std::snprintf(period, sizeof(period), "%u", milliseconds);
-  const bool begin = std::strcmp(what, "begin") == 0;
-  const char *problem = nullptr;
-  if (begin && watch.begun) problem = "begun twice: ";
-  if (!begin && (!watch.begun || std::strcmp(watch.period, period) != 0)) {
-    problem = "ended what was not begun: ";
-  }
-  if (problem != nullptr && watch.balanced) {
-    watch.balanced = false;
-    std::snprintf(watch.problem, sizeof(watch.problem), "%s%s", problem, event);
-  }
-  watch.begun = begin;
-  std::snprintf(watch.period, sizeof(watch.period), "%s", period);
 }
 
 // Bytes a record of `calls` strings holds once it has grown to take them one by one.
@@ -207,20 +173,13 @@ void Soak::RunDay(Day &day) {
   for (const SampleFile &file : samples) {
     server.WriteFile("cstrike/addons/qrv_vemtark/configs/" + file.name, file.contents);
   }
-  // Loaded first, so that the timer watch hears the attach's period too.
-  if (!server.metamod().Load(server.PluginPath())) {
-    day.problems.push_back("the plug-in did not load: " + server.metamod().Error());
+  if (!server.Attach()) {
+    day.problems.push_back("the plug-in did not attach");
     return;
   }
   qrvtest::FakePlatform fake(server.metamod().library());
   if (!fake.Resolved()) {
     day.problems.push_back("the fake platform's controls are missing");
-    return;
-  }
-  g_timerWatch = TimerWatch();
-  fake.SetTimerEventSink(WatchTimerEvent);
-  if (!server.Attach()) {
-    day.problems.push_back("the plug-in did not attach");
     return;
   }
   server.StartServer();
@@ -265,10 +224,10 @@ void Soak::RunDay(Day &day) {
   server.EndMap();
   server.Command(kFinalCommand);
   day.detachAnswer = server.metamod().CallMetaDetach(PT_ANYTIME, PNL_CMD_FORCED);
-  day.timerBalanced = g_timerWatch.balanced && !g_timerWatch.begun;
-  day.timerProblem =
-      g_timerWatch.balanced ? (g_timerWatch.begun ? "still begun" : "") : g_timerWatch.problem;
-  day.timerEvents = g_timerWatch.events;
+  const ::testing::AssertionResult balanced = fake.TimerBalanced();
+  day.timerBalanced = static_cast<bool>(balanced);
+  day.timerProblem = balanced.message();
+  day.timerEvents = fake.TimerEvents().size();
   day.faults = server.Faults();
   // The plug-in is still loaded: whatever it opened and kept would show here.
   day.filesAfter = soak::OpenFileCount();
