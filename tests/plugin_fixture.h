@@ -37,6 +37,16 @@ inline std::vector<std::string> LogMessages(const emu::Session &server,
   return messages;
 }
 
+// The server commands the plug-in queued since they were last cleared, without their line breaks.
+inline std::vector<std::string> QueuedCommands(const emu::Session &server) {
+  std::vector<std::string> commands;
+  for (std::string command : server.engine().ServerCommands()) {
+    if (!command.empty() && command.back() == '\n') command.pop_back();
+    commands.push_back(command);
+  }
+  return commands;
+}
+
 // The fake platform of the test build, resolved from the loaded binary.
 class FakePlatform {
  public:

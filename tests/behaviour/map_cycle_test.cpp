@@ -15,6 +15,16 @@ using Texts = std::vector<std::string>;
 const char kConfigs[] = "cstrike/addons/qrv_vemtark/configs/";
 const char kExec[] = "exec addons/qrv_vemtark/configs/vemtark.cfg";
 
+// One map activation without running the command buffer, after clearing what was queued and
+// logged before: what it queued and logged is then all there is.
+void ActivateMap(emu::Session &server) {
+  server.engine().ClearServerCommands();
+  server.WriteFile(qrvtest::LogPath(), "");
+  emu::Engine &engine = server.engine();
+  server.Call<&DLL_FUNCTIONS::pfnServerActivate>(engine.EdictList(), engine.EdictCount(),
+                                                 engine.MaxClients());
+}
+
 class MapCycle : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -27,23 +37,8 @@ class MapCycle : public ::testing::Test {
     ASSERT_TRUE(server_.WriteFile(kConfigs + name, contents));
   }
 
-  // One map activation without running the command buffer: what it queued, and what it logged.
-  void Activate() {
-    server_.engine().ClearServerCommands();
-    server_.WriteFile(qrvtest::LogPath(), "");
-    emu::Engine &engine = server_.engine();
-    server_.Call<&DLL_FUNCTIONS::pfnServerActivate>(engine.EdictList(), engine.EdictCount(),
-                                                    engine.MaxClients());
-  }
-
-  Texts Queued() const {
-    Texts commands;
-    for (std::string command : server_.engine().ServerCommands()) {
-      if (!command.empty() && command.back() == '\n') command.pop_back();
-      commands.push_back(command);
-    }
-    return commands;
-  }
+  void Activate() { ActivateMap(server_); }
+  Texts Queued() const { return qrvtest::QueuedCommands(server_); }
 
   Texts Logged() const { return qrvtest::LogMessages(server_); }
 
@@ -160,20 +155,11 @@ TEST(MainConfiguration, LoadingQueuesAndWarnsInFileOrder) {
     write("engine.cfgs", loadCase.engine);
     Texts queued = loadCase.queued;
     Texts logged = loadCase.logged;
-    server.WriteFile(qrvtest::LogPath(), "");
-    server.engine().ClearServerCommands();
-    emu::Engine &host = server.engine();
-    server.Call<&DLL_FUNCTIONS::pfnServerActivate>(host.EdictList(), host.EdictCount(),
-                                                   host.MaxClients());
+    ActivateMap(server);
 
     queued.insert(queued.begin(), kExec);
     logged.insert(logged.begin(), "[QRV] LOG: Server reads configs files...");
-    Texts commands;
-    for (std::string command : host.ServerCommands()) {
-      command.pop_back();
-      commands.push_back(command);
-    }
-    EXPECT_EQ(queued, commands);
+    EXPECT_EQ(queued, qrvtest::QueuedCommands(server));
     EXPECT_EQ(logged, qrvtest::LogMessages(server));
     EXPECT_EQ(Texts{}, server.Faults());
   }

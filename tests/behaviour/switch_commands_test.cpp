@@ -82,14 +82,7 @@ class Switches : public ::testing::Test {
     server_.Command(line);
     return server_.engine().TakeConsole();
   }
-  Texts Queued() const {
-    Texts commands;
-    for (std::string command : server_.engine().ServerCommands()) {
-      command.pop_back();
-      commands.push_back(command);
-    }
-    return commands;
-  }
+  Texts Queued() const { return qrvtest::QueuedCommands(server_); }
 
   emu::Session server_{qrvtest::TestBuild()};
 };
