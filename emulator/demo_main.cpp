@@ -140,17 +140,13 @@ class ClientConsoles {
 };
 
 void CopySampleConfigs(const DemoOptions &options, const emu::Session &server) {
-  const fs::path source = fs::path(options.addons) / "configs";
-  const fs::path target = fs::path(server.GameDirPath()) / "addons" / "qrv_vemtark" / "configs";
-  std::error_code failure;
-  if (!fs::is_directory(source, failure)) {
+  const std::string source = (fs::path(options.addons) / "configs").string();
+  if (!server.CopyIntoAddon(source, "configs")) {
     std::printf("(no sample configuration at %s; the plug-in starts without one)\n",
-                source.string().c_str());
+                source.c_str());
     return;
   }
-  fs::copy(source, target, fs::copy_options::recursive | fs::copy_options::overwrite_existing,
-           failure);
-  std::printf("sample configuration copied from %s\n", source.string().c_str());
+  std::printf("sample configuration copied from %s\n", source.c_str());
 }
 
 // The sample debug modules that configs/debug.ini lists: text files <name>.lib in dlls/.

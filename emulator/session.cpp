@@ -243,6 +243,16 @@ bool Session::WriteFile(const std::string &relativePath, const std::string &cont
   return static_cast<bool>(file);
 }
 
+bool Session::CopyIntoAddon(const std::string &sourceFolder, const std::string &addonFolder) const {
+  std::error_code failure;
+  if (!fs::is_directory(sourceFolder, failure)) return false;
+  const fs::path target = fs::path(GameDirPath()) / "addons" / "qrv_vemtark" / addonFolder;
+  fs::create_directories(target, failure);
+  fs::copy(sourceFolder, target, fs::copy_options::recursive | fs::copy_options::overwrite_existing,
+           failure);
+  return !failure;
+}
+
 std::string Session::ReadFile(const std::string &relativePath) const {
   std::ifstream file(fs::path(root_) / relativePath, std::ios::binary);
   if (!file) return std::string();

@@ -13,11 +13,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -58,26 +55,6 @@ const char *const kMapNames[] = {"de_dust2",  "de_inferno", "de_nuke",  "de_trai
 const char kFinalCommand[] = "qrv_vemtark_sepd 0";
 const char kFinalLogLine[] = "[QRV] LOG: S EPD disabled.";
 const char kMapStartLogLine[] = "[QRV] LOG: Server reads configs files...";
-
-struct SampleFile {
-  std::string name;
-  std::string contents;
-};
-
-// Read before the session moves the working directory into its game root.
-std::vector<SampleFile> ReadSampleConfigs() {
-  namespace fs = std::filesystem;
-  std::vector<SampleFile> files;
-  std::error_code failure;
-  const fs::path folder = fs::path(QRV_SOURCE_DIR) / "addons" / "qrv_vemtark" / "configs";
-  for (const fs::directory_entry &entry : fs::directory_iterator(folder, failure)) {
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    files.push_back({entry.path().filename().string(), contents.str()});
-  }
-  return files;
-}
 
 // Bytes a record of `calls` strings holds once it has grown to take them one by one.
 long long CallRecordBytes(size_t calls) {
@@ -165,13 +142,11 @@ Day *Soak::day_ = nullptr;
 std::unique_ptr<emu::Session> Soak::session_;
 
 void Soak::RunDay(Day &day) {
-  const std::vector<SampleFile> samples = ReadSampleConfigs();
-  if (samples.empty()) day.problems.push_back("no sample configuration files found");
   day.filesBefore = soak::OpenFileCount();
   session_ = std::make_unique<emu::Session>(qrvtest::TestBuild());
   emu::Session &server = *session_;
-  for (const SampleFile &file : samples) {
-    server.WriteFile("cstrike/addons/qrv_vemtark/configs/" + file.name, file.contents);
+  if (!server.CopyIntoAddon(QRV_SOURCE_DIR "/addons/qrv_vemtark/configs", "configs")) {
+    day.problems.push_back("no sample configuration files found");
   }
   if (!server.Attach()) {
     day.problems.push_back("the plug-in did not attach");
