@@ -41,52 +41,42 @@ const SettingsKey kSettingsKeys[] = {
     {"SYS_IF", "NOT FOUND SYS_IF"},
 };
 
-enum class Section {
-  kNone,
-  kFps,
-  kCpu,
-  kPing,
-  kServer,
-  kMetamod,
-  kAmxx,
-  kQrvBots,
-  kVemtark,
-  kEngine
-};
-
 struct SectionRule {
   const char *header;
-  Section section;
-  const char *command;  // queued for every entry; null for the engine section
+  // Queued for every entry; null for the engine section, whose entries are server commands.
+  const char *command;
   const char *plusEntry;
   const char *plusWarning;
   const char *minusEntry;
   const char *minusWarning;
+  const char *afterWarning;  // queued after either warning, or null
+  bool cutsEntries;          // entries are cut to 79 characters (the server section's are not)
 };
 
 const SectionRule kSections[] = {
-    {"[FPS]", Section::kFps, "qrv_vemtark_engine_check 1", "+fps", "NOT FOUND +fps", "-fps",
-     "NOT FOUND -fps"},
-    {"[CPU]", Section::kCpu, "qrv_vemtark_engine_test 1", "+cpu", "NOT FOUND +cpu", "-cpu",
-     "NOT FOUND -cpu"},
-    {"[PING]", Section::kPing, "qrv_vemtark_engine 1", "+ping", "NOT FOUND +ping", "-ping",
-     "NOT FOUND -ping"},
-    {"[SERVER]", Section::kServer, "qrv_vemtark_sepd 1", "+server", "NOT FOUND +server", "-server",
-     "NOT FOUND -server"},
-    {"[METAMOD]", Section::kMetamod, "qrv_vemtark_xepd 1", "+meta", "NOT FOUND +meta", "-meta",
-     "NOT FOUND -meta"},
-    {"[AMXX]", Section::kAmxx, "qrv_vemtark_yepd 1", "+amxx", "NOT FOUND +amxx", "-amxx",
-     "NOT FOUND -amxx"},
-    {"[QRVBOTS]", Section::kQrvBots, "qrv_vemtark_zepd 1", "+qrvbots", "NOT FOUND +qrvbots",
-     "-qrvbots", "NOT FOUND -qrvbots"},
-    {"[VEMTARK]", Section::kVemtark, "qrv_vemtark_fepd 1", "+vemtark", "NOT FOUND +vemtark",
-     "-vemtark", "NOT FOUND -vemtark"},
-    {"[ENGINE]", Section::kEngine, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {"[FPS]", "qrv_vemtark_engine_check 1", "+fps", "NOT FOUND +fps", "-fps", "NOT FOUND -fps",
+     nullptr, true},
+    {"[CPU]", "qrv_vemtark_engine_test 1", "+cpu", "NOT FOUND +cpu", "-cpu", "NOT FOUND -cpu",
+     nullptr, true},
+    {"[PING]", "qrv_vemtark_engine 1", "+ping", "NOT FOUND +ping", "-ping", "NOT FOUND -ping",
+     nullptr, true},
+    {"[SERVER]", "qrv_vemtark_sepd 1", "+server", "NOT FOUND +server", "-server",
+     "NOT FOUND -server", nullptr, false},
+    {"[METAMOD]", "qrv_vemtark_xepd 1", "+meta", "NOT FOUND +meta", "-meta", "NOT FOUND -meta",
+     nullptr, true},
+    {"[AMXX]", "qrv_vemtark_yepd 1", "+amxx", "NOT FOUND +amxx", "-amxx", "NOT FOUND -amxx",
+     nullptr, true},
+    {"[QRVBOTS]", "qrv_vemtark_zepd 1", "+qrvbots", "NOT FOUND +qrvbots", "-qrvbots",
+     "NOT FOUND -qrvbots", nullptr, true},
+    // Either answer of the plug-in's own section also turns its switch off again.
+    {"[VEMTARK]", "qrv_vemtark_fepd 1", "+vemtark", "NOT FOUND +vemtark", "-vemtark",
+     "NOT FOUND -vemtark", "qrv_vemtark_fepd 0", true},
+    {"[ENGINE]", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, true},
 };
 
 // Not reset when a load begins: entries ahead of the first header belong to the section in
-// which the previous map's file ended.
-Section g_CurrentSection = Section::kNone;
+// which the previous map's file ended. Null before any header was read.
+const SectionRule *g_pCurrentSection = nullptr;
 
 // The word's first token, copied: GetToken's buffer is shared with every other caller.
 void CopyKey(const char *word, char (&key)[kWordBufferSize]) {
@@ -130,17 +120,10 @@ void ReadSettings() {
   file.Close();
 }
 
-const SectionRule *FindSection(Section section) {
-  for (const SectionRule &rule : kSections) {
-    if (rule.section == section) return &rule;
-  }
-  return nullptr;
-}
-
 bool SelectSection(const char *key) {
   for (const SectionRule &rule : kSections) {
     if (std::strcmp(key, rule.header) == 0) {
-      g_CurrentSection = rule.section;
+      g_pCurrentSection = &rule;
       return true;
     }
   }
@@ -163,8 +146,7 @@ void RunSectionEntry(const SectionRule &rule, const char *key) {
   } else {
     return;
   }
-  // Either answer of the plug-in's own section also turns its switch off again.
-  if (rule.section == Section::kVemtark) IssueServerCommand("%s", "qrv_vemtark_fepd 0");
+  if (rule.afterWarning != nullptr) IssueServerCommand("%s", rule.afterWarning);
 }
 
 void ReadEngineSettings() {
@@ -179,17 +161,17 @@ void ReadEngineSettings() {
     if (IsSkippedWord(szWord)) continue;
     CopyKey(szWord, szKey);
     if (SelectSection(szKey)) continue;
-    if (g_CurrentSection != Section::kServer && std::strlen(szWord) > kEngineEntryLength) {
+    const SectionRule *section = g_pCurrentSection;
+    if (section == nullptr) continue;  // no header read yet: the entry belongs to nothing
+    if (section->cutsEntries && std::strlen(szWord) > kEngineEntryLength) {
       szWord[kEngineEntryLength] = '\0';
     }
     TrimInPlace(szWord);
-    if (g_CurrentSection == Section::kNone) continue;
-    if (g_CurrentSection == Section::kEngine) {
+    if (section->command == nullptr) {
       RunEngineEntry(szWord);
-      continue;
+    } else {
+      RunSectionEntry(*section, szKey);
     }
-    const SectionRule *rule = FindSection(g_CurrentSection);
-    if (rule != nullptr) RunSectionEntry(*rule, szKey);
   }
   file.Close();
 }
