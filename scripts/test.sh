@@ -192,6 +192,9 @@ done
 # Every configuration runs the same list of tests; one that cannot apply on a platform skips
 # there and says why. Compares the tests each suite ran ("[ RUN      ] Suite.Name") across the
 # presets whose suites ran.
+tests_in() {  # the tests one suite log ran, sorted
+  tr -d '\r' <"$1" | sed -n -E 's/^\[ RUN      \] ([^ ]+).*/\1/p' | sort
+}
 declare -A ran_in=()
 for preset in "${presets[@]}"; do
   for key in "${!suite_ran[@]}"; do
@@ -201,12 +204,10 @@ done
 for suite in $(printf '%s\n' "${!ran_in[@]}" | sort); do
   read -r -a where <<<"${ran_in[$suite]}"
   [ ${#where[@]} -ge 2 ] || continue
-  reference=$(tr -d '\r' <"$logs/${where[0]}-$suite.log" |
-    sed -n -E 's/^\[ RUN      \] ([^ ]+).*/\1/p' | sort)
+  reference=$(tests_in "$logs/${where[0]}-$suite.log")
   differ=""
   for preset in "${where[@]:1}"; do
-    list=$(tr -d '\r' <"$logs/$preset-$suite.log" | sed -n -E 's/^\[ RUN      \] ([^ ]+).*/\1/p' |
-      sort)
+    list=$(tests_in "$logs/$preset-$suite.log")
     if [ "$list" != "$reference" ]; then
       only=$(comm -3 <(echo "$reference") <(echo "$list") | tr -d '\t' | head -n 5 | tr '\n' ' ')
       differ="$differ ${preset} (differs in: ${only% })"
