@@ -245,12 +245,19 @@ bool Session::WriteFile(const std::string &relativePath, const std::string &cont
 
 bool Session::CopyIntoAddon(const std::string &sourceFolder, const std::string &addonFolder) const {
   std::error_code failure;
-  if (!fs::is_directory(sourceFolder, failure)) return false;
-  const fs::path target = fs::path(GameDirPath()) / "addons" / "qrv_vemtark" / addonFolder;
-  fs::create_directories(target, failure);
-  fs::copy(sourceFolder, target, fs::copy_options::recursive | fs::copy_options::overwrite_existing,
-           failure);
-  return !failure;
+  fs::directory_iterator entries(sourceFolder, failure);
+  if (failure) return false;
+  const std::string target = options_.gameDir + "/addons/qrv_vemtark/" + addonFolder + "/";
+  bool copied = true;
+  // Read and written as bytes (not fs::copy), which behaves the same under wine.
+  for (const fs::directory_entry &entry : entries) {
+    if (!entry.is_regular_file(failure)) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    copied = WriteFile(target + entry.path().filename().string(), contents.str()) && copied;
+  }
+  return copied;
 }
 
 std::string Session::ReadFile(const std::string &relativePath) const {

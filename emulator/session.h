@@ -131,8 +131,9 @@ class Session {
   bool WriteFile(const std::string &relativePath, const std::string &contents) const;
   std::string ReadFile(const std::string &relativePath) const;  // "" when missing
   // Copies every file of a folder on disk (an absolute path, such as the repository's sample
-  // "addons/qrv_vemtark/configs") into "<gamedir>/addons/qrv_vemtark/<addonFolder>/". False when
-  // the source is no folder or a file could not be copied.
+  // "addons/qrv_vemtark/configs"; subfolders are left out) into
+  // "<gamedir>/addons/qrv_vemtark/<addonFolder>/". False when the source is no folder or a file
+  // could not be copied.
   bool CopyIntoAddon(const std::string &sourceFolder, const std::string &addonFolder) const;
   bool FileExists(const std::string &relativePath) const;
 
