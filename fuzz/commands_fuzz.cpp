@@ -14,7 +14,7 @@
 #include "commands/dispatcher.h"
 #include "commands/switch_commands.h"
 #include "config/debug_modules.h"
-#include "frame/dllapi.h"
+#include "entry/dllapi.h"
 #include "fuzz_engine.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "config/reader.h"
+#include "base/reader.h"
 #include "fuzz_engine.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "frame/globals.h"
+#include "base/globals.h"
 
 namespace fuzz {
 

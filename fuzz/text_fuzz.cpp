@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "config/reader.h"
-#include "frame/console.h"
+#include "base/console.h"
+#include "base/reader.h"
 #include "fuzz_engine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

@@ -47,6 +47,15 @@ if ! bash scripts/deps.sh >"$logs/deps.log" 2>&1; then
 fi
 echo "deps: ok"
 
+# --- layers -----------------------------------------------------------------------------------
+# Every include of the plug-in points down a layer; two folders or units never include each other.
+if bash scripts/check_layers.sh >"$logs/layers.log" 2>&1; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
+cat "$logs/layers.log"
+
 # --- builds -----------------------------------------------------------------------------------
 declare -A built=()
 declare -A suite_ran=()

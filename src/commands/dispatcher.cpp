@@ -1,10 +1,10 @@
 #include "commands/dispatcher.h"
 
+#include "base/ascii_text.h"
+#include "base/console.h"
+#include "base/globals.h"
 #include "commands/information_texts.h"
 #include "config/debug_modules.h"
-#include "frame/ascii_text.h"
-#include "frame/console.h"
-#include "frame/globals.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
-#include "frame/build_number.h"
-#include "frame/console.h"
-#include "frame/globals.h"
+#include "base/build_number.h"
+#include "base/console.h"
+#include "base/globals.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,12 +1,11 @@
 #include "commands/switch_commands.h"
 
 #include <cstdint>
-#include <cstring>
 
-#include "commands/plugin_log.h"
-#include "config/reader.h"
-#include "frame/console.h"
-#include "frame/globals.h"
+#include "base/console.h"
+#include "base/plugin_log.h"
+#include "base/reader.h"
+#include "base/switch_pattern.h"
 
 namespace {
 
@@ -93,19 +92,6 @@ const SwitchTexts kSwitches[kSwitchCount] = {
 // Nothing but the command itself reads or writes a state; it survives map changes.
 int32_t g_iSwitchStates[kSwitchCount];
 
-enum class SwitchRequest { kOff, kOn, kInvalid };
-
-SwitchRequest ReadSwitchArgument() {
-  if (g_engfuncs.pfnCmd_Argv == nullptr) return SwitchRequest::kInvalid;
-  const char *argument = g_engfuncs.pfnCmd_Argv(1);
-  if (argument == nullptr) return SwitchRequest::kInvalid;
-  // A whole, exact comparison: " 1", "01" and "1 " are no switch values. (The Windows string
-  // comparison would let some ignorable characters through.)
-  if (std::strcmp(argument, "0") == 0) return SwitchRequest::kOff;
-  if (std::strcmp(argument, "1") == 0) return SwitchRequest::kOn;
-  return SwitchRequest::kInvalid;
-}
-
 // State, answer, action, log line: in this order, so that a command file's queued commands
 // run after the operator has seen the answer.
 void TurnFeature(const SwitchTexts &texts, int32_t state, const char *answer, void (*action)(),
@@ -134,28 +120,6 @@ void RunSwitch(SwitchIndex index) {
 }
 
 }  // namespace
-
-void RunSwitchPattern(int32_t state, const SwitchPattern &pattern, const void *context) {
-  switch (ReadSwitchArgument()) {
-    case SwitchRequest::kOff:
-      if (state == 0) {
-        PrefixedConsolePrint("%s", pattern.alreadyOffAnswer);
-      } else {
-        pattern.turnOff(context);
-      }
-      return;
-    case SwitchRequest::kOn:
-      if (state == 1) {
-        PrefixedConsolePrint("%s", pattern.alreadyOnAnswer);
-      } else {
-        pattern.turnOn(context);
-      }
-      return;
-    case SwitchRequest::kInvalid:
-      PrefixedConsolePrint("%s", "Invalid value!");
-      return;
-  }
-}
 
 void StrengtheningCommand() { RunSwitch(kStrengthening); }
 void PremonitorWinCommand() { RunSwitch(kPremonitorWin); }

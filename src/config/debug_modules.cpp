@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "commands/plugin_log.h"
-#include "commands/switch_commands.h"
-#include "config/reader.h"
-#include "frame/ascii_text.h"
-#include "frame/console.h"
-#include "frame/file_handle.h"
-#include "frame/game_dir.h"
+#include "base/ascii_text.h"
+#include "base/console.h"
+#include "base/file_handle.h"
+#include "base/game_dir.h"
+#include "base/plugin_log.h"
+#include "base/reader.h"
+#include "base/switch_pattern.h"
 #include "platform/platform.h"
 
 namespace {

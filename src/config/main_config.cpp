@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "commands/plugin_log.h"
-#include "config/reader.h"
-#include "frame/console.h"
+#include "base/console.h"
+#include "base/plugin_log.h"
+#include "base/reader.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "config/registry.h"
 
-#include "config/reader.h"
-#include "frame/globals.h"
+#include "base/globals.h"
+#include "base/plugin_log.h"
 
 const char *const rgcszCVar[kRegistrySlots] = {
     "qrv_vemtark_hpk_mping",

@@ -1,6 +1,6 @@
 #include "perf/cpu_monitor.h"
 
-#include "commands/plugin_log.h"
+#include "base/plugin_log.h"
 #include "platform/platform.h"
 
 namespace {

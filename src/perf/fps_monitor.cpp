@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "frame/globals.h"
-#include "frame/timer_period.h"
+#include "base/globals.h"
+#include "base/timer_period.h"
 #include "perf/startup.h"
 
 uint32_t g_uMeasuredFps = 0;

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "frame/globals.h"
+#include "base/globals.h"
 
 // Frame rate of the last finished period (frames / 4).
 extern uint32_t g_uMeasuredFps;

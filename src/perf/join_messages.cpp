@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "commands/plugin_log.h"
+#include "base/globals.h"
+#include "base/plugin_log.h"
 #include "config/registry.h"
-#include "frame/globals.h"
 #include "perf/fps_monitor.h"
 #include "perf/startup.h"
 

@@ -1,8 +1,8 @@
 #include "perf/map_cycle.h"
 
-#include "commands/plugin_log.h"
+#include "base/globals.h"
+#include "base/plugin_log.h"
 #include "config/main_config.h"
-#include "frame/globals.h"
 #include "perf/cpu_monitor.h"
 #include "perf/fps_monitor.h"
 

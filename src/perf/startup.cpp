@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "commands/plugin_log.h"
-#include "frame/globals.h"
+#include "base/globals.h"
+#include "base/plugin_log.h"
 #include "platform/platform.h"
 
 VariableBindings g_Bindings;

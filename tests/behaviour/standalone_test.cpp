@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/export_api.h"
+#include "entry/export_api.h"
 #include "tests/plugin_fixture.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "config/reader.h"
-#include "frame/export_api.h"
+#include "base/reader.h"
+#include "entry/export_api.h"
 #include "session.h"
 #include "tests/plugin_fixture.h"
 

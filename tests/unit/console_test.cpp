@@ -1,13 +1,13 @@
 // The output family: exact texts on the server console, on a client's console and in the
 // command buffer; format characters inside values; over-long texts.
-#include "frame/console.h"
+#include "base/console.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "engine.h"
-#include "frame/export_api.h"
+#include "entry/export_api.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/export_api.h"
+#include "entry/export_api.h"
 #include "platform/platform.h"
 #if defined(_WIN32)
 #include "platform/fault_guard.h"

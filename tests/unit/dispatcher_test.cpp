@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "frame/export_api.h"
+#include "entry/export_api.h"
 #include "session.h"
 
 namespace {

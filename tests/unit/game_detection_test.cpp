@@ -1,6 +1,6 @@
 // Which game the server runs: the lookup by game directory, the fatal stop for a game the
 // plug-in does not support, the registration report and the build number.
-#include "frame/game_detection.h"
+#include "game/game_detection.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/build_number.h"
-#include "frame/export_api.h"
+#include "base/build_number.h"
+#include "entry/export_api.h"
 #include "session.h"
 #include "tests/plugin_fixture.h"
 

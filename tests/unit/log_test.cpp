@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "commands/plugin_log.h"
-#include "config/reader.h"
+#include "base/plugin_log.h"
+#include "base/reader.h"
 #include "config/registry.h"
-#include "frame/export_api.h"
+#include "entry/export_api.h"
 #include "platform/fake_controls.h"
 #include "session.h"
 #include "tests/plugin_fixture.h"

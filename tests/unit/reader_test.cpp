@@ -1,6 +1,6 @@
 // The word reader, the token extractor and trimming: the rules every configuration file is
 // read by.
-#include "config/reader.h"
+#include "base/reader.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/console.h"
-#include "frame/file_handle.h"
+#include "base/console.h"
+#include "base/file_handle.h"
 
 namespace {
 

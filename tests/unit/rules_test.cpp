@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "frame/timer_period.h"
+#include "base/timer_period.h"
 #include "perf/fps_monitor.h"
 #include "perf/startup.h"
 

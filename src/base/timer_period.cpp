@@ -1,6 +1,6 @@
-#include "frame/timer_period.h"
+#include "base/timer_period.h"
 
-#include "frame/globals.h"
+#include "base/globals.h"
 
 namespace {
 constexpr uint32_t kLongestPeriod = 10;

@@ -1,10 +1,10 @@
-#include "frame/console.h"
+#include "base/console.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "frame/globals.h"
+#include "base/globals.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // loads the real game library itself, stands between the engine and it, and forwards to it.
 #pragma once
 
-#include "frame/game_detection.h"
+#include "game/game_detection.h"
 #include "sdk/exports.h"
 
 // The game library's own callbacks. Hooks call the game through it when no Metamod is present;

@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "frame/attach.h"
-#include "frame/export_api.h"
-#include "frame/globals.h"
-#include "frame/standalone.h"
-#include "frame/timer_period.h"
+#include "base/globals.h"
+#include "base/timer_period.h"
+#include "entry/attach.h"
+#include "entry/export_api.h"
+#include "entry/standalone.h"
 
 namespace {
 

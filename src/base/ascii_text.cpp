@@ -1,4 +1,4 @@
-#include "frame/ascii_text.h"
+#include "base/ascii_text.h"
 
 namespace {
 

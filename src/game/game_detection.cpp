@@ -1,11 +1,11 @@
-#include "frame/game_detection.h"
+#include "game/game_detection.h"
 
 #include <cstring>
 
-#include "commands/plugin_log.h"
-#include "frame/console.h"
-#include "frame/game_dir.h"
-#include "frame/globals.h"
+#include "base/console.h"
+#include "base/game_dir.h"
+#include "base/globals.h"
+#include "base/plugin_log.h"
 
 namespace {
 

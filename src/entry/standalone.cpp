@@ -1,11 +1,11 @@
-#include "frame/standalone.h"
+#include "entry/standalone.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "commands/plugin_log.h"
-#include "frame/console.h"
-#include "frame/globals.h"
+#include "base/console.h"
+#include "base/globals.h"
+#include "base/plugin_log.h"
 #include "platform/platform.h"
 
 DLL_FUNCTIONS g_GameFunctions;

@@ -1,4 +1,4 @@
-#include "frame/globals.h"
+#include "base/globals.h"
 
 #include <cstring>
 

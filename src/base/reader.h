@@ -2,8 +2,8 @@
 // separated words; a word starting with '/' is a comment word and is skipped on its own.
 #pragma once
 
-#include "frame/console.h"
-#include "frame/file_handle.h"
+#include "base/console.h"
+#include "base/file_handle.h"
 
 // Every reader's word buffer: 255 characters and the terminator.
 constexpr int kWordBufferSize = 256;
@@ -24,6 +24,3 @@ bool RunCommandFile(const char *fileName, const char *missingMessage);
 // quote groups everything up to the next one. Returned trimmed, in a static buffer that the
 // next call overwrites; empty when there is no such token.
 const char *GetToken(const char *text, int index);
-
-// Logs the message at ERROR, shows it in a modal box and ends the server process with code 1.
-[[noreturn]] void CriticalError(const char *format, ...) QRV_PRINTF(1, 2);

@@ -1,19 +1,14 @@
-#include "config/reader.h"
+#include "base/reader.h"
 
-#include <cstdarg>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
-#include "commands/plugin_log.h"
-#include "frame/game_dir.h"
-#include "platform/platform.h"
+#include "base/game_dir.h"
+#include "base/plugin_log.h"
 
 namespace {
 
 constexpr size_t kTokenSize = 256;
 constexpr size_t kConfigPathSize = 512;
-constexpr size_t kCriticalMessageSize = 1024;
 
 char g_szToken[kTokenSize];
 
@@ -89,17 +84,4 @@ const char *GetToken(const char *text, int index) {
   }
   TrimInPlace(g_szToken);
   return g_szToken;
-}
-
-void CriticalError(const char *format, ...) {
-  char szMessage[kCriticalMessageSize];
-  va_list args;
-  va_start(args, format);
-  if (std::vsnprintf(szMessage, sizeof(szMessage), format, args) < 0) szMessage[0] = '\0';
-  va_end(args);
-
-  WriteLog(true, LOG_LEVEL_ERROR, "%s", szMessage);
-  platform::ShowMessageBox(szMessage, "QRV Vemtark Critical Error",
-                           platform::kMessageBoxIconHand | platform::kMessageBoxOk);
-  std::exit(1);
 }

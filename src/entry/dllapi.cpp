@@ -1,15 +1,15 @@
 // Every handler does its own work and then the common frame: under Metamod it reports
 // MRES_IGNORED (MRES_HANDLED after the join messages) so the game's own function still runs;
 // standalone it calls the game's function itself and returns the game's result.
-#include "frame/dllapi.h"
+#include "entry/dllapi.h"
 
+#include "base/globals.h"
 #include "commands/dispatcher.h"
 #include "commands/switch_commands.h"
 #include "config/debug_modules.h"
 #include "config/registry.h"
-#include "frame/game_detection.h"
-#include "frame/globals.h"
-#include "frame/standalone.h"
+#include "entry/standalone.h"
+#include "game/game_detection.h"
 #include "perf/fps_monitor.h"
 #include "perf/join_messages.h"
 #include "perf/map_cycle.h"

@@ -1,11 +1,11 @@
-#include "commands/plugin_log.h"
+#include "base/plugin_log.h"
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 
-#include "config/reader.h"
-#include "frame/file_handle.h"
-#include "frame/game_dir.h"
+#include "base/file_handle.h"
+#include "base/game_dir.h"
 #include "platform/platform.h"
 
 namespace {
@@ -13,6 +13,7 @@ namespace {
 constexpr size_t kMessageSize = 512;
 constexpr size_t kLineSize = 1024;
 constexpr size_t kPathSize = 512;
+constexpr size_t kCriticalMessageSize = 1024;
 
 const char *LevelPrefix(int level) {
   static const char *const kPrefixes[] = {
@@ -48,4 +49,17 @@ void WriteLog(bool echo, int level, const char *format, ...) {
   log.Close();
 
   if (level == LOG_LEVEL_FATAL) CriticalError("%s", szMessage);
+}
+
+void CriticalError(const char *format, ...) {
+  char szMessage[kCriticalMessageSize];
+  va_list args;
+  va_start(args, format);
+  if (std::vsnprintf(szMessage, sizeof(szMessage), format, args) < 0) szMessage[0] = '\0';
+  va_end(args);
+
+  WriteLog(true, LOG_LEVEL_ERROR, "%s", szMessage);
+  platform::ShowMessageBox(szMessage, "QRV Vemtark Critical Error",
+                           platform::kMessageBoxIconHand | platform::kMessageBoxOk);
+  std::exit(1);
 }

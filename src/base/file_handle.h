@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "frame/console.h"
+#include "base/console.h"
 
 class FileHandle {
  public:

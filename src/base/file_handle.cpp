@@ -1,4 +1,4 @@
-#include "frame/file_handle.h"
+#include "base/file_handle.h"
 
 #include <cstdarg>
 

@@ -1,8 +1,8 @@
-#include "frame/attach.h"
+#include "entry/attach.h"
 
 #include <cstdint>
 
-#include "frame/timer_period.h"
+#include "base/timer_period.h"
 #include "perf/startup.h"
 
 namespace {

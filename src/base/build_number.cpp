@@ -1,8 +1,8 @@
-#include "frame/build_number.h"
+#include "base/build_number.h"
 
 #include <cstring>
 
-#include "frame/globals.h"
+#include "base/globals.h"
 
 namespace {
 

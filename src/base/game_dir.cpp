@@ -1,9 +1,9 @@
-#include "frame/game_dir.h"
+#include "base/game_dir.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "frame/globals.h"
+#include "base/globals.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,13 +1,13 @@
 // The game-library entry points: what the engine (standalone) or Metamod calls by name.
 #include <cstring>
 
-#include "commands/plugin_log.h"
-#include "frame/attach.h"
-#include "frame/dllapi.h"
-#include "frame/export_api.h"
-#include "frame/game_detection.h"
-#include "frame/globals.h"
-#include "frame/standalone.h"
+#include "base/globals.h"
+#include "base/plugin_log.h"
+#include "entry/attach.h"
+#include "entry/dllapi.h"
+#include "entry/export_api.h"
+#include "entry/standalone.h"
+#include "game/game_detection.h"
 
 QRV_EXPORT void WINAPI GiveFnptrsToDll(enginefuncs_t *pengfuncsFromEngine, globalvars_t *pGlobals) {
   if (pengfuncsFromEngine != nullptr) {
