@@ -128,3 +128,7 @@ bool CloseCpuMonitor() {
   const bool closed = CloseQuery();
   return removed && closed;
 }
+
+void SampleCpuLoad() {}
+
+bool LastCpuLoad(double *) { return false; }

@@ -11,3 +11,11 @@ bool CreateCpuMonitor(const char *counterPath);
 
 // Removes the counter and closes the query; false when either step fails.
 bool CloseCpuMonitor();
+
+// Collects the counter once; run once a measuring period, outside the frame that ends it, since
+// the collection reads the system's statistics.
+void SampleCpuLoad();
+
+// The processor load in percent between the last two collections of the map's counter; false
+// while the counter is not open or has no such figure yet.
+bool LastCpuLoad(double *percent);

@@ -28,9 +28,7 @@ void SetVariableNumber(cvar_t *variable, long long number) {
 }
 
 void AdjustTickRateAutomatically() {
-  if (g_Bindings.autoFps == nullptr) return;
   uint32_t target = static_cast<uint32_t>(VariableToInt32(g_Bindings.autoFps));
-  if (target <= kLowestTarget) return;
 
   bool up = target >= g_uMeasuredFps;
   int64_t gap = static_cast<int32_t>(target - g_uMeasuredFps);
@@ -45,12 +43,17 @@ void AdjustTickRateAutomatically() {
 }
 
 void DecideTickRate() {
-  if (g_Bindings.sysRate != nullptr && g_Bindings.sysRate->value > kFixedRateThreshold) {
-    g_iCurrentTickRate = VariableToInt32(g_Bindings.sysRate);
-    SetVariableNumber(g_Bindings.sysTicrate, g_iCurrentTickRate);
-    return;
+  switch (CurrentTickRateRule()) {
+    case TickRateRule::kPinned:
+      g_iCurrentTickRate = VariableToInt32(g_Bindings.sysRate);
+      SetVariableNumber(g_Bindings.sysTicrate, g_iCurrentTickRate);
+      return;
+    case TickRateRule::kTarget:
+      AdjustTickRateAutomatically();
+      return;
+    case TickRateRule::kNeither:
+      return;
   }
-  AdjustTickRateAutomatically();
 }
 
 void RefreshTimerResolution() {
@@ -75,6 +78,18 @@ void EndMeasuringPeriod() {
   RefreshTimerResolution();
   RefreshVersion();
   g_flNextSampleTime = gpGlobals->time + kPeriodSeconds;
+}
+
+TickRateRule CurrentTickRateRule() {
+  if (g_Bindings.sysRate != nullptr && g_Bindings.sysRate->value > kFixedRateThreshold) {
+    return TickRateRule::kPinned;
+  }
+  // The target is compared as the unsigned number the adjustment works with.
+  if (g_Bindings.autoFps != nullptr &&
+      static_cast<uint32_t>(VariableToInt32(g_Bindings.autoFps)) > kLowestTarget) {
+    return TickRateRule::kTarget;
+  }
+  return TickRateRule::kNeither;
 }
 
 int32_t TickRateStep(int64_t gap) {
