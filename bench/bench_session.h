@@ -14,9 +14,12 @@ namespace bench {
 inline const char *const kSampleFiles[] = {"vemtark.cfg", "vemtark.ini", "engine.cfgs"};
 inline const char kConfigs[] = "cstrike/addons/qrv_vemtark/configs/";
 
-// Copies the repository's sample configuration into the session's game root.
+// Copies the repository's sample configuration into the session's game root, with the tests'
+// settings file whose every key is read (the shipped one reads none), so that a map start does
+// all the work the files can ask of it.
 inline bool CopySampleFiles(const emu::Session &session) {
-  return session.CopyIntoAddon(QRV_SOURCE_DIR "/addons/qrv_vemtark/configs", "configs");
+  return session.CopyIntoAddon(QRV_SOURCE_DIR "/addons/qrv_vemtark/configs", "configs") &&
+         session.CopyIntoAddon(QRV_SOURCE_DIR "/tests/fixtures/configs", "configs");
 }
 
 // The sample files copied in, the plug-in attached, the server started and de_dust2 running;

@@ -2,6 +2,7 @@
 // warnings in the plug-in's log, the measuring period and the processor counter.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -264,6 +265,39 @@ TEST_F(MapCycle, AMapEndWithoutAStartWarnsAndShowsNoBox) {
   EXPECT_EQ((Texts{"[QRV] WARNING: Close Error", "[QRV] WARNING: Win Monitor problem (ID:2)"}),
             qrvtest::LogMessages(server));
   EXPECT_EQ(Texts{}, fake.MessageBoxes());
+}
+
+// What an operator who installs the package sees at a map start: not one warning, although the
+// shipped settings file still lists every key, silenced; the tests' copy reads every key.
+TEST_F(MapCycle, TheShippedFilesStartAMapQuietlyAndListEveryKeyTheTestsRead) {
+  ASSERT_TRUE(server_.CopyIntoAddon(QRV_SOURCE_DIR "/addons/qrv_vemtark/configs", "configs"));
+  server_.WriteFile(qrvtest::LogPath(), "");
+  server_.StartMap("de_dust2");
+  server_.RunFrames(10, 100.0);
+  EXPECT_FALSE(Logged().empty());
+  for (const std::string &line : Logged()) {
+    EXPECT_EQ(std::string::npos, line.find("WARNING")) << line;
+  }
+
+  const std::string shipped = server_.ReadFile(kConfigs + std::string("vemtark.ini"));
+  std::ifstream fixture(QRV_SOURCE_DIR "/tests/fixtures/configs/vemtark.ini");
+  std::string line;
+  int keys = 0;
+  while (std::getline(fixture, line)) {
+    if (line.empty() || line[0] == '/') continue;
+    ++keys;
+    const std::string key = line.substr(0, line.find(' '));
+    EXPECT_NE(std::string::npos, shipped.find("\n/" + key + " ")) << key << " is not listed";
+  }
+  ASSERT_TRUE(server_.CopyIntoAddon(QRV_SOURCE_DIR "/tests/fixtures/configs", "configs"));
+  server_.WriteFile(qrvtest::LogPath(), "");
+  server_.EndMap();
+  server_.StartMap("de_inferno");
+  int notFound = 0;
+  for (const std::string &logged : Logged())
+    notFound += logged.find("NOT FOUND") != std::string::npos;
+  EXPECT_EQ(21, keys);
+  EXPECT_EQ(keys, notFound);
 }
 
 }  // namespace

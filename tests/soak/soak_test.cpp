@@ -145,7 +145,9 @@ void Soak::RunDay(Day &day) {
   day.filesBefore = soak::OpenFileCount();
   session_ = std::make_unique<emu::Session>(qrvtest::TestBuild());
   emu::Session &server = *session_;
-  if (!server.CopyIntoAddon(QRV_SOURCE_DIR "/addons/qrv_vemtark/configs", "configs")) {
+  // The shipped files, with a settings file whose every key is read.
+  if (!server.CopyIntoAddon(QRV_SOURCE_DIR "/addons/qrv_vemtark/configs", "configs") ||
+      !server.CopyIntoAddon(QRV_SOURCE_DIR "/tests/fixtures/configs", "configs")) {
     day.problems.push_back("no sample configuration files found");
   }
   if (!server.Attach()) {
