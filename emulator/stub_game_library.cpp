@@ -52,6 +52,14 @@ const DLL_FUNCTIONS *StubGameLibrary::Functions() const {
   return get != nullptr ? get() : nullptr;
 }
 
+bool StubGameLibrary::SetUnloadSink(void (*sink)(const char *event)) const {
+  const auto set =
+      reinterpret_cast<void (*)(void (*)(const char *))>(Symbol("StubGame_SetUnloadSink"));
+  if (set == nullptr) return false;
+  set(sink);
+  return true;
+}
+
 namespace {
 const void *Answer(void *symbol) {
   const auto get = reinterpret_cast<const void *(*)()>(symbol);

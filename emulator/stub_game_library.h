@@ -36,6 +36,9 @@ class StubGameLibrary {
   const void *BlendingInterface() const;
   const void *ReceivedEngine() const;
   const void *ReceivedGlobals() const;
+  // The library calls sink("stub game unloaded") from its own clean-up when it is really
+  // unloaded; close this handle first, or it keeps the library loaded. False without the control.
+  bool SetUnloadSink(void (*sink)(const char *event)) const;
 
  private:
   void *Symbol(const char *name) const;

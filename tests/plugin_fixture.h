@@ -56,10 +56,12 @@ class FakePlatform {
         setLocalTime_(library.Export<QrvFakeSetLocalTimeFn>(QRV_FAKE_SET_LOCAL_TIME)),
         messageBoxes_(library.Export<QrvFakeMessageBoxesFn>(QRV_FAKE_MESSAGE_BOXES)),
         setTimerEventSink_(
-            library.Export<QrvFakeSetTimerEventSinkFn>(QRV_FAKE_SET_TIMER_EVENT_SINK)) {}
+            library.Export<QrvFakeSetTimerEventSinkFn>(QRV_FAKE_SET_TIMER_EVENT_SINK)),
+        setCounterSource_(library.Export<QrvFakeSetCounterSourceFn>(QRV_FAKE_SET_COUNTER_SOURCE)) {}
 
   bool Resolved() const {
-    return setTimerMinimum_ && timerEvents_ && setLocalTime_ && messageBoxes_ && setTimerEventSink_;
+    return setTimerMinimum_ && timerEvents_ && setLocalTime_ && messageBoxes_ &&
+           setTimerEventSink_ && setCounterSource_;
   }
   void SetTimerMinimum(uint32_t milliseconds) const { setTimerMinimum_(milliseconds); }
   std::vector<std::string> TimerEvents() const { return Lines(timerEvents_()); }
@@ -67,6 +69,8 @@ class FakePlatform {
   std::vector<std::string> MessageBoxes() const { return Lines(messageBoxes_()); }
   // The sink also hears the periods that end while the library unloads.
   void SetTimerEventSink(QrvFakeTimerEventSinkFn sink) const { setTimerEventSink_(sink); }
+  // pdh.dll (Windows) or /proc/stat (elsewhere) replaced by this library or file; null restores.
+  void SetCounterSource(const char *source) const { setCounterSource_(source); }
 
   // Every begun period ended exactly once, in order, and nothing ended that was not begun.
   ::testing::AssertionResult TimerBalanced() const { return Balanced(TimerEvents()); }
@@ -96,6 +100,7 @@ class FakePlatform {
   QrvFakeSetLocalTimeFn setLocalTime_;
   QrvFakeMessageBoxesFn messageBoxes_;
   QrvFakeSetTimerEventSinkFn setTimerEventSink_;
+  QrvFakeSetCounterSourceFn setCounterSource_;
 };
 
 inline emu::SessionOptions TestBuild() {

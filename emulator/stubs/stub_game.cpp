@@ -29,6 +29,14 @@ bool g_refuseEntityApi = false;
 bool g_refuseNewFunctions = false;
 // Stands for the game's blending interface; only its address is handed out.
 int g_blendingInterface = 0;
+// Told when the library is really let go of: after that, nothing of it can be asked.
+void (*g_unloadSink)(const char *event) = nullptr;
+
+struct UnloadReport {
+  ~UnloadReport() {
+    if (g_unloadSink != nullptr) g_unloadSink("stub game unloaded");
+  }
+} g_unloadReport;
 
 void Record(const std::string &text) { g_calls += text + "\n"; }
 
@@ -180,6 +188,10 @@ STUB_EXPORT int StubGame_Refuse(const char *entry, int refuse) {
   *flag = refuse != 0;
   return 1;
 }
+
+// A function of the host's that the library's own clean-up calls with "stub game unloaded" as it
+// unloads; null stops it.
+STUB_EXPORT void StubGame_SetUnloadSink(void (*sink)(const char *event)) { g_unloadSink = sink; }
 
 // The table GetEntityAPI hands out, the blending interface, and what GiveFnptrsToDll received.
 STUB_EXPORT const DLL_FUNCTIONS *StubGame_Functions() { return &kFunctions; }

@@ -1,6 +1,8 @@
 // The processor-load counter library where there is no pdh.dll: the same six functions, the same
 // handles and the same answers as the Windows library gives the plug-in, over /proc/stat.
-#include <cinttypes>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -53,16 +55,27 @@ char g_statsPath[4096] = "/proc/stat";
 int g_libraryTag;  // its address is the library's handle
 
 // The first line of the statistics: "cpu  user nice system idle iowait irq softirq steal ...".
+// Read with the system's own calls into a fixed buffer: a collection runs in a frame of the
+// server, where stdio's allocations are not wanted.
 bool ReadProcessorTimes(Sample *sample) {
-  std::FILE *file = std::fopen(g_statsPath, "r");
-  if (file == nullptr) return false;
+  const int file = ::open(g_statsPath, O_RDONLY | O_CLOEXEC);
+  if (file < 0) return false;
+  char text[512];
+  ssize_t length = ::read(file, text, sizeof(text) - 1);
+  ::close(file);
+  if (length < 0) return false;
+  text[length] = '\0';
+  if (std::strncmp(text, "cpu", 3) != 0) return false;
+  const char *next = text + 3;
   uint64_t ticks[8] = {};
-  const int fields = std::fscanf(file,
-                                 "cpu %" SCNu64 " %" SCNu64 " %" SCNu64 " %" SCNu64 " %" SCNu64
-                                 " %" SCNu64 " %" SCNu64 " %" SCNu64,
-                                 &ticks[0], &ticks[1], &ticks[2], &ticks[3], &ticks[4], &ticks[5],
-                                 &ticks[6], &ticks[7]);
-  std::fclose(file);
+  int fields = 0;
+  while (fields < 8) {
+    while (*next == ' ' || *next == '\t') ++next;
+    if (*next < '0' || *next > '9') break;
+    uint64_t value = 0;  // wraps like the kernel's own counters on absurd input
+    for (; *next >= '0' && *next <= '9'; ++next) value = value * 10 + (*next - '0');
+    ticks[fields++] = value;
+  }
   if (fields < 4) return false;
   uint64_t total = 0;
   for (uint64_t value : ticks) total += value;
@@ -94,24 +107,38 @@ platform::CounterHandle NewHandle() {
   return reinterpret_cast<platform::CounterHandle>(++g_lastSerial);
 }
 
+void FreeQuery(QuerySlot *slot) {
+  for (CounterSlot &counter : g_counters) {
+    if (counter.serial != 0 && counter.query == slot->serial) counter = CounterSlot{};
+  }
+  slot->serial = 0;
+}
+
+// A free slot, or else the oldest query's, closed with its counters: an engine that activates
+// a map again without deactivating it (a map that failed to load) opens a query each time and
+// never closes the one before, which would otherwise exhaust the table for good.
+QuerySlot *SlotForNewQuery() {
+  QuerySlot *oldest = &g_queries[0];
+  for (QuerySlot &slot : g_queries) {
+    if (slot.serial == 0) return &slot;
+    if (slot.serial < oldest->serial) oldest = &slot;
+  }
+  FreeQuery(oldest);
+  return oldest;
+}
+
 uint32_t OpenQuery(const char *, uintptr_t, platform::CounterHandle *query) {
   if (query == nullptr) return kPdhInvalidArgument;
-  for (QuerySlot &slot : g_queries) {
-    if (slot.serial != 0) continue;
-    *query = NewHandle();
-    slot.serial = SerialOf(*query);
-    return platform::kCounterSuccess;
-  }
-  return kPdhNoMemory;
+  QuerySlot *slot = SlotForNewQuery();
+  *query = NewHandle();
+  slot->serial = SerialOf(*query);
+  return platform::kCounterSuccess;
 }
 
 uint32_t CloseQuery(platform::CounterHandle query) {
   QuerySlot *slot = FindQuery(query);
   if (slot == nullptr) return kPdhInvalidHandle;
-  for (CounterSlot &counter : g_counters) {
-    if (counter.serial != 0 && counter.query == slot->serial) counter = CounterSlot{};
-  }
-  slot->serial = 0;
+  FreeQuery(slot);
   return platform::kCounterSuccess;
 }
 
@@ -227,6 +254,25 @@ bool CallAddCounter(void *function, CounterHandle query, const char *path, Count
 
 bool CallRemoveCounter(void *function, CounterHandle counter, CounterStatus *status) {
   *status = reinterpret_cast<RemoveCounterFn>(function)(counter);
+  return true;
+}
+
+bool CallCollectQueryData(void *function, CounterHandle query, CounterStatus *status) {
+  *status = reinterpret_cast<decltype(&CollectQueryData)>(function)(query);
+  return true;
+}
+
+bool CallGetFormattedCounterValue(void *function, CounterHandle counter, double *value,
+                                  CounterStatus *status) {
+  FormattedValue formatted{};
+  *status = reinterpret_cast<decltype(&GetFormattedCounterValue)>(function)(
+      counter, kPdhFormatDouble, nullptr, &formatted);
+  if (*status != kCounterSuccess) return true;
+  if (formatted.status != kCounterSuccess) {
+    *status = formatted.status;
+    return true;
+  }
+  *value = formatted.value;
   return true;
 }
 

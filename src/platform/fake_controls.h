@@ -20,6 +20,10 @@ typedef void (*QrvFakeSetLocalTimeFn)(int hour, int minute, int second);
 typedef const char *(*QrvFakeMessageBoxesFn)(void);
 // The process's command line as the platform reports it ("hlds -game cstrike" until set).
 typedef void (*QrvFakeSetCommandLineFn)(const char *line);
+// The processor counter's source from the next map on: the library loaded instead of pdh.dll
+// (Windows), or the statistics file read instead of /proc/stat (elsewhere); null for the
+// default. The library is looked for only once, so on Windows this counts before the first map.
+typedef void (*QrvFakeSetCounterSourceFn)(const char *source);
 }
 
 #define QRV_FAKE_SET_TIMER_MINIMUM "QrvFake_SetTimerMinimum"
@@ -28,3 +32,4 @@ typedef void (*QrvFakeSetCommandLineFn)(const char *line);
 #define QRV_FAKE_SET_LOCAL_TIME "QrvFake_SetLocalTime"
 #define QRV_FAKE_MESSAGE_BOXES "QrvFake_MessageBoxes"
 #define QRV_FAKE_SET_COMMAND_LINE "QrvFake_SetCommandLine"
+#define QRV_FAKE_SET_COUNTER_SOURCE "QrvFake_SetCounterSource"

@@ -108,4 +108,8 @@ QRV_FAKE_EXPORT const char *QrvFake_MessageBoxes(void) { return g_messageBoxes.c
 QRV_FAKE_EXPORT void QrvFake_SetCommandLine(const char *line) {
   g_commandLine = line != nullptr ? line : "";
 }
+
+QRV_FAKE_EXPORT void QrvFake_SetCounterSource(const char *source) {
+  platform::OverrideCounterSource(source);
+}
 }

@@ -300,4 +300,64 @@ TEST_F(MapCycle, TheShippedFilesStartAMapQuietlyAndListEveryKeyTheTestsRead) {
   EXPECT_EQ(keys, notFound);
 }
 
+// Where the processor counter cannot be had: on Windows when pdh.dll is missing; elsewhere the
+// counter library is built in, and it is the kernel's statistics that can be missing.
+struct CounterLossCase {
+  const char *name;
+  const char *source;
+  bool onWindows;
+};
+
+const CounterLossCase kCounterLossCases[] = {
+    {"LibraryMissing", "qrv_no_such_pdh.dll", true},
+    {"StatisticsMissing", "no-such-dir/stat", false},
+};
+
+class CounterLoss : public ::testing::TestWithParam<CounterLossCase> {};
+
+TEST_P(CounterLoss, EveryMapStartAndEndWarnsAfterTheConfigurationAndTheServerRunsOn) {
+#if defined(_WIN32)
+  const bool windows = true;
+#else
+  const bool windows = false;
+#endif
+  if (GetParam().onWindows != windows) {
+    GTEST_SKIP() << (windows ? "pdh.dll reads no statistics file"
+                             : "the counter library is built into the plug-in here");
+  }
+  emu::Session server(qrvtest::TestBuild());
+  ASSERT_TRUE(server.Attach());
+  qrvtest::FakePlatform fake(server.metamod().library());
+  ASSERT_TRUE(fake.Resolved());
+  fake.SetCounterSource(GetParam().source);
+  server.StartServer();
+  const Texts mapStart = {"[QRV] LOG: Server reads configs files...",
+                          "[QRV] ERROR: Configuration file not found.",
+                          kIniMissing,
+                          kEngineMissing,
+                          kEngineDisabled,
+                          "[QRV] WARNING: Win Monitor problem (ID:1)"};
+  for (const char *map : {"de_dust2", "de_inferno"}) {
+    SCOPED_TRACE(map);
+    server.WriteFile(qrvtest::LogPath(), "");
+    server.StartMap(map);
+    EXPECT_EQ(mapStart, qrvtest::LogMessages(server));
+    server.RunFrames(500, 100.0);
+    EXPECT_STREQ("100", server.engine().FindCvar("qrv_fps")->string);
+    server.WriteFile(qrvtest::LogPath(), "");
+    server.EndMap();
+    EXPECT_EQ(Texts{"[QRV] WARNING: Win Monitor problem (ID:2)"}, qrvtest::LogMessages(server));
+  }
+  const std::string console = server.engine().Console();
+  EXPECT_NE(std::string::npos, console.find("[QRV] WARNING: Win Monitor problem (ID:1)"));
+  EXPECT_NE(std::string::npos, console.find("[QRV] WARNING: Win Monitor problem (ID:2)"));
+  EXPECT_EQ(Texts{}, fake.MessageBoxes());
+  EXPECT_EQ(Texts{}, server.Faults());
+}
+
+INSTANTIATE_TEST_SUITE_P(Maps, CounterLoss, ::testing::ValuesIn(kCounterLossCases),
+                         [](const ::testing::TestParamInfo<CounterLossCase> &info) {
+                           return std::string(info.param.name);
+                         });
+
 }  // namespace

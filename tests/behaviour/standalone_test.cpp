@@ -229,13 +229,13 @@ TEST(Standalone, AConnectionTheGameRefusesIsRefusedAfterTheJoinMessages) {
   EXPECT_EQ(Texts{}, server.Faults());
 }
 
-TEST(Standalone, RegistersTwentyOneCommandsAndMetaTellsTheOperator) {
+TEST(Standalone, RegistersTwentyTwoCommandsAndMetaTellsTheOperator) {
   emu::Session server(Standalone());
   const Texts before = server.engine().CommandNames();
   server.StartServer();
   Texts names = server.engine().CommandNames();
   names.erase(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(before.size()));
-  EXPECT_EQ(21u, names.size());
+  EXPECT_EQ(22u, names.size());
   EXPECT_EQ("qrv_vemtark_about", names.front());
   EXPECT_EQ("meta", names.back());
 
@@ -336,6 +336,27 @@ TEST(Standalone, RunsTheAttachWorkOnceAndEndsItsTimerPeriodAtProcessDetach) {
   EXPECT_EQ("end 3\n", g_timerHeard.back());
   g_timerHeard.back() = "end 3";
   EXPECT_TRUE(qrvtest::FakePlatform::Balanced(g_timerHeard));
+}
+
+// What the plug-in's detach and the game library's own clean-up report, in order.
+std::vector<std::string> g_detachHeard;
+void HearDetach(const char *event) { g_detachHeard.emplace_back(event); }
+
+TEST(Standalone, ReleasesTheGameLibraryAtProcessDetachAndNotBefore) {
+  emu::Session server(Standalone(qrvtest::TestBuild()));
+  ASSERT_TRUE(server.Attach());
+  qrvtest::FakePlatform fake(server.standalone().library());
+  ASSERT_TRUE(fake.Resolved());
+  server.StartServer();
+  server.StartMap("de_dust2");
+  server.EndMap();
+  g_detachHeard.clear();
+  ASSERT_TRUE(server.StubGame().SetUnloadSink(&HearDetach));
+  server.StubGame().Close();  // from here on only the plug-in holds the game library
+  EXPECT_EQ(Texts{}, g_detachHeard);
+  fake.SetTimerEventSink(&HearDetach);
+  server.standalone().Unload();
+  EXPECT_EQ((Texts{"end 3\n", "stub game unloaded"}), g_detachHeard);
 }
 
 }  // namespace

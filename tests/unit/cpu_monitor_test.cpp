@@ -110,6 +110,13 @@ Step Use(const char *source) { return Step{Do::kUseSource, source, false}; }
 Step Stats(const char *contents) { return Step{Do::kStatsFile, contents, false}; }
 Step Let(const char *function) { return Step{Do::kLetSucceed, function, false}; }
 
+// A map that fails to load is activated again without a deactivation in between.
+std::vector<Step> ActivatedOverAndOver(int times) {
+  std::vector<Step> steps(static_cast<size_t>(times), Create(kTotal, true));
+  steps.push_back(Close(true));
+  return steps;
+}
+
 const Scenario kScenarios[] = {
     {"NormalMaps", {Create(kTotal, true), Close(true), Create(kTotal, true), Close(true)}, {}, -1},
     // The removal of the counter fails, the query is closed all the same.
@@ -153,6 +160,7 @@ const Scenario kScenarios[] = {
      {},
      -1,
      Runs::kOnLinux},
+    {"ActivatedTwentyTimesOverOneMap", ActivatedOverAndOver(20), {}, -1},
     // A query that is closed already is refused, and then the handle is forgotten.
     {"ClosedTwice",
      {Create(kTotal, true), Close(true), Close(false), Close(false)},
@@ -231,6 +239,10 @@ TEST(FaultGuard, AFaultEndsTheCallAndTheNextCallRunsNormally) {
 TEST(BuiltInCounterLibrary, SamplesTheBusyShareBetweenTwoCollections) {
   GTEST_SKIP() << "Windows uses pdh.dll, not the built-in counter library";
 }
+
+TEST(BuiltInCounterLibrary, AFullTableClosesItsOldestQueryWithItsCounters) {
+  GTEST_SKIP() << "Windows uses pdh.dll, not the built-in counter library";
+}
 #else
 TEST(FaultGuard, AFaultEndsTheCallAndTheNextCallRunsNormally) {
   GTEST_SKIP() << "the fault guard serves calls into pdh.dll, on Windows only";
@@ -278,6 +290,37 @@ TEST(BuiltInCounterLibrary, SamplesTheBusyShareBetweenTwoCollections) {
   EXPECT_NE(platform::kCounterSuccess, collect(query));  // closing it took its counter along
   EXPECT_NE(platform::kCounterSuccess, format(counter, 0x200, nullptr, &value));
   platform::OverrideCounterSource(nullptr);
+}
+
+TEST(BuiltInCounterLibrary, AFullTableClosesItsOldestQueryWithItsCounters) {
+  platform::LibraryHandle library = platform::OpenCounterLibrary();
+  auto symbol = [&](const char *name) { return platform::CounterLibrarySymbol(library, name); };
+  auto collect =
+      reinterpret_cast<uint32_t (*)(platform::CounterHandle)>(symbol("PdhCollectQueryData"));
+  auto remove = reinterpret_cast<uint32_t (*)(platform::CounterHandle)>(symbol("PdhRemoveCounter"));
+  ASSERT_TRUE(collect && remove);
+  // One more than the table holds: the first query goes, whatever earlier tests left open.
+  constexpr int kQueries = 9;
+  platform::CounterHandle queries[kQueries] = {}, counters[kQueries] = {};
+  platform::CounterStatus status = 1;
+  for (int i = 0; i < kQueries; ++i) {
+    platform::CallOpenQuery(symbol("PdhOpenQueryA"), &queries[i], &status);
+    ASSERT_EQ(platform::kCounterSuccess, status) << i;
+    platform::CallAddCounter(symbol("PdhAddCounterA"), queries[i], kProcessorTotalCounterPath,
+                             &counters[i], &status);
+    ASSERT_EQ(platform::kCounterSuccess, status) << i;
+  }
+  EXPECT_NE(platform::kCounterSuccess, collect(queries[0]));
+  EXPECT_NE(platform::kCounterSuccess, remove(counters[0]));
+  EXPECT_EQ(platform::kCounterSuccess, remove(counters[1]));
+  for (int i = 1; i < kQueries; ++i) {
+    EXPECT_EQ(platform::kCounterSuccess, collect(queries[i])) << i;
+    platform::CallCloseQuery(symbol("PdhCloseQuery"), queries[i], &status);
+    EXPECT_EQ(platform::kCounterSuccess, status) << i;
+  }
+  // Handles are never reused: the new query in its slot did not revive the old one.
+  platform::CallCloseQuery(symbol("PdhCloseQuery"), queries[0], &status);
+  EXPECT_NE(platform::kCounterSuccess, status);
 }
 #endif
 
