@@ -285,6 +285,15 @@ void ScriptedSession(emu::Session &server, FrameClock &clock) {
   Section("frames");
   clock.Run(9.0);
 
+  Section("a hitch");
+  std::printf("(the engine stalls: one frame of 312.4 ms)\n");
+  server.RunLongFrame(0.3124);
+  // The period ends within 4 s, and the frame after it writes the warning.
+  clock.Run(4.0);
+  Operator(server, "qrv_frametime_max");
+  Operator(server, "qrv_hitches");
+  Operator(server, "qrv_vemtark_status");
+
   Section("clients");
   for (const char *name : {"Alice", "Bob", "Carol"}) {
     const int index = server.ConnectClient(name);

@@ -143,14 +143,24 @@ void Session::RunFrames(int count, double framesPerSecond) {
     engine_.RecordFault("RunFrames needs a positive frame rate");
     return;
   }
-  for (int frame = 0; frame < count; ++frame) {
-    engine_.AdvanceTime(1.0 / framesPerSecond);
-    Call<&DLL_FUNCTIONS::pfnStartFrame>();
-    for (int index = 1; index <= Engine::kMaxClients; ++index) {
-      if (inGame_[index]) Call<&DLL_FUNCTIONS::pfnPlayerPreThink>(engine_.Edict(index));
-    }
-    engine_.ExecuteBuffer();
+  for (int frame = 0; frame < count; ++frame) RunFrame(1.0 / framesPerSecond);
+}
+
+void Session::RunLongFrame(double seconds) {
+  if (!(seconds > 0.0)) {
+    engine_.RecordFault("RunLongFrame needs a positive frame time");
+    return;
   }
+  RunFrame(seconds);
+}
+
+void Session::RunFrame(double seconds) {
+  engine_.AdvanceTime(seconds);
+  Call<&DLL_FUNCTIONS::pfnStartFrame>();
+  for (int index = 1; index <= Engine::kMaxClients; ++index) {
+    if (inGame_[index]) Call<&DLL_FUNCTIONS::pfnPlayerPreThink>(engine_.Edict(index));
+  }
+  engine_.ExecuteBuffer();
 }
 
 // ---- Clients

@@ -100,9 +100,14 @@ class Session {
   // ServerDeactivate, when a map is running.
   void EndMap();
   bool MapRunning() const { return mapRunning_; }
-  // Each frame: game time advances by 1/framesPerSecond, StartFrame, PlayerPreThink for every
-  // client in the game, then the command buffer runs.
+  // Each frame: game time advances by 1/framesPerSecond and the engine's frame time
+  // (globals.frametime) is that step, StartFrame, PlayerPreThink for every client in the game,
+  // then the command buffer runs.
   void RunFrames(int count, double framesPerSecond);
+  // One frame that took that long, a stall: the same steps as a frame of RunFrames, with game
+  // time and frame time advanced by `seconds`. Engines clamp the frame time they hand the game
+  // (Xash3D to 250 ms); this one does not, so a test chooses what the engine reports.
+  void RunLongFrame(double seconds);
 
   // ---- Clients
   // ClientConnect in the first free slot; if the game admits the client, ClientPutInServer.
@@ -151,6 +156,8 @@ class Session {
 
  private:
   bool Admit(int index, const std::string &name);
+  // One server frame of that many seconds: time and frame time, StartFrame, thinks, buffer.
+  void RunFrame(double seconds);
 
   SessionOptions options_;
   std::string previousDirectory_;

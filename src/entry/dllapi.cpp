@@ -3,8 +3,10 @@
 // standalone it calls the game's function itself and returns the game's result.
 #include "entry/dllapi.h"
 
+#include "base/command_line.h"
 #include "base/globals.h"
 #include "commands/dispatcher.h"
+#include "commands/status_command.h"
 #include "commands/switch_commands.h"
 #include "config/debug_modules.h"
 #include "config/registry.h"
@@ -35,6 +37,7 @@ const ConsoleCommand kConsoleCommands[] = {
     {"qrv_vemtark_hpk", HighPingKickerCommand},
     {"messagebox", MessageBoxCheckCommand},
     {"check_code", CodeCheckCommand},
+    {"qrv_vemtark_status", StatusCommand},
 };
 const int kConsoleCommandCount = sizeof(kConsoleCommands) / sizeof(kConsoleCommands[0]);
 
@@ -66,6 +69,7 @@ void GameInit() {
     RegisterCommand(command.name, command.handler);
   }
   RegisterAllRegistryVariables();
+  ApplyCommandLineValues(rgcszCVar, kRegistrySlots);
   if (g_bMetamodPresent) {
     SetMetaResult(MRES_IGNORED);
     return;

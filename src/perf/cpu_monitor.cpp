@@ -21,8 +21,7 @@ enum PdhFunction {
   kPdhFunctionCount,
 };
 
-// Resolved in this order. All six must be there for the library to count, although the monitor
-// only ever calls the first four.
+// Resolved in this order. All six must be there for the library to count.
 constexpr const char *kPdhFunctionNames[kPdhFunctionCount] = {
     "PdhOpenQueryA",    "PdhCloseQuery",       "PdhAddCounterA",
     "PdhRemoveCounter", "PdhCollectQueryData", "PdhGetFormattedCounterValue",
@@ -35,7 +34,9 @@ struct PdhBinding {
 
 struct CpuMonitor {
   platform::CounterHandle query;    // 0 while no query is open
-  platform::CounterHandle counter;  // from the last successful addition
+  platform::CounterHandle counter;  // from the last successful addition; 0 once removed
+  bool hasLoad;                     // load holds a figure of this map's counter
+  double load;
 };
 
 PdhBinding g_pdh;
@@ -100,6 +101,7 @@ bool CloseQuery() {
 }  // namespace
 
 bool CreateCpuMonitor(const char *counterPath) {
+  g_monitor.hasLoad = false;  // the previous map's figure says nothing about this one
   if (!EnsureLoaded()) return false;
   if (!OpenQuery()) return false;
   platform::CounterHandle counter = nullptr;
@@ -114,6 +116,7 @@ bool CreateCpuMonitor(const char *counterPath) {
 }
 
 bool CloseCpuMonitor() {
+  g_monitor.hasLoad = false;
   if (!EnsureLoaded()) return false;
   platform::CounterStatus status = 0;
   if (!platform::CallRemoveCounter(g_pdh.functions[kPdhRemoveCounter], g_monitor.counter,
@@ -129,6 +132,33 @@ bool CloseCpuMonitor() {
   return removed && closed;
 }
 
-void SampleCpuLoad() {}
+void SampleCpuLoad() {
+  // The closed query's handle stays behind (see CloseQuery), but its counter is gone: only a
+  // query with a counter in it is collected.
+  if (g_pdh.loadState != kLoadDone || g_monitor.query == nullptr || g_monitor.counter == nullptr) {
+    return;
+  }
+  // A failed collection leaves no figure between the last two collections: an older one would
+  // pass for the current load.
+  g_monitor.hasLoad = false;
+  platform::CounterStatus status = 0;
+  if (!platform::CallCollectQueryData(g_pdh.functions[kPdhCollectQueryData], g_monitor.query,
+                                      &status) ||
+      status != platform::kCounterSuccess) {
+    return;
+  }
+  double load = 0.0;
+  if (!platform::CallGetFormattedCounterValue(g_pdh.functions[kPdhGetFormattedCounterValue],
+                                              g_monitor.counter, &load, &status) ||
+      status != platform::kCounterSuccess) {
+    return;
+  }
+  g_monitor.load = load;
+  g_monitor.hasLoad = true;
+}
 
-bool LastCpuLoad(double *) { return false; }
+bool LastCpuLoad(double *percent) {
+  if (!g_monitor.hasLoad) return false;
+  if (percent != nullptr) *percent = g_monitor.load;
+  return true;
+}

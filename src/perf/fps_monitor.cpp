@@ -4,6 +4,8 @@
 
 #include "base/globals.h"
 #include "base/timer_period.h"
+#include "perf/cpu_monitor.h"
+#include "perf/frame_hitches.h"
 #include "perf/startup.h"
 
 uint32_t g_uMeasuredFps = 0;
@@ -11,6 +13,14 @@ uint32_t g_uFrameCounter = 0;
 float g_flNextSampleTime = 0.0f;
 
 namespace {
+
+// The work that follows a period's end runs on the next frame, so that the frame ending the
+// period stays as cheap as it was: the engine copies every variable it sets into fresh memory,
+// the log line of a hitch warning opens and closes a file, and the processor counter reads the
+// system's statistics. Until then g_flNextSampleTime holds the game time of that end, and the
+// real end of the running period waits here.
+bool g_bFollowUpDue = false;
+float g_flFollowUpSampleTime = 0.0f;
 
 constexpr float kPeriodSeconds = 4.0f;
 constexpr uint32_t kPeriodDivisor = 4;
@@ -77,7 +87,25 @@ void EndMeasuringPeriod() {
   DecideTickRate();
   RefreshTimerResolution();
   RefreshVersion();
-  g_flNextSampleTime = gpGlobals->time + kPeriodSeconds;
+  EndHitchPeriod();
+  g_flFollowUpSampleTime = gpGlobals->time + kPeriodSeconds;
+  g_flNextSampleTime = gpGlobals->time;
+  g_bFollowUpDue = true;
+}
+
+void PassSampleTime() {
+  if (g_bFollowUpDue) {
+    g_bFollowUpDue = false;
+    g_flNextSampleTime = g_flFollowUpSampleTime;
+    FollowUpHitchPeriod();
+    SampleCpuLoad();
+    // A frame like any other, unless it is so late that it ends the running period as well.
+    if (gpGlobals->time < g_flNextSampleTime) {
+      ++g_uFrameCounter;
+      return;
+    }
+  }
+  EndMeasuringPeriod();
 }
 
 TickRateRule CurrentTickRateRule() {
@@ -104,6 +132,7 @@ int32_t TickRateStep(int64_t gap) {
 
 void ResetMeasuredValues() {
   g_uFrameCounter = 0;
+  g_bFollowUpDue = false;
   SetVariableString(g_Bindings.fps, "1.0");
   SetVariableString(g_Bindings.ticrate, "1.0");
 }

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "base/globals.h"
+#include "perf/frame_hitches.h"
 
 // Frame rate of the last finished period (frames / 4).
 extern uint32_t g_uMeasuredFps;
@@ -16,20 +18,32 @@ extern float g_flNextSampleTime;
 // Publishes the period's frame rate and decides tick rate and timer resolution.
 void EndMeasuringPeriod();
 
+// A frame at or past g_flNextSampleTime: the follow-up of the period that just ended, when one
+// is due, and the end of the running period, when its time has come.
+void PassSampleTime();
+
 // The body of the per-frame hook. Inline because it runs on every server frame: on frames that
 // do not end a period it only compares and counts.
 inline void MonitorFrame() {
   const globalvars_t *globals = gpGlobals;
-  if (globals == nullptr || globals->deathmatch == 0.0f) return;
+  if (globals == nullptr) return;
+  // deathmatch == 0.0f (either zero) read as bits: the same test without the extra branch a
+  // floating-point comparison takes for not-a-number, which pays for the frame-time check below.
+  uint32_t deathmatchBits;
+  std::memcpy(&deathmatchBits, &globals->deathmatch, sizeof(deathmatchBits));
+  if ((deathmatchBits << 1) == 0) return;
+  // The engine's own frame time: no clock read of ours on the frame path.
+  const float frameSeconds = globals->frametime;
+  if (frameSeconds > g_flLongFrameFloor) NoteLongFrame(frameSeconds);
   if (globals->time < g_flNextSampleTime) {
     ++g_uFrameCounter;
     return;
   }
-  EndMeasuringPeriod();
+  PassSampleTime();
 }
 
-// At map activation: no frames counted, and qrv_fps and qrv_ticrate read "1.0" until the first
-// period of the map ends.
+// At map activation: no frames counted, no follow-up due, and qrv_fps and qrv_ticrate read
+// "1.0" until the first period of the map ends.
 void ResetMeasuredValues();
 // The first period of the map ends 4 seconds of game time from now.
 void StartMeasuringPeriod();

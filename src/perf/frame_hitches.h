@@ -15,3 +15,21 @@ const FrameHitchFigures &FrameHitches();
 
 // The hitch threshold in force, in milliseconds; 0 when hitch warnings are off.
 float HitchThresholdMs();
+
+// A frame longer than this (in seconds, as the engine's frame time) may be the longest of the
+// period or a hitch, and is looked at by NoteLongFrame; shorter frames cost one comparison.
+// Below zero until the first frame after map activation, the map's loading, has passed.
+extern float g_flLongFrameFloor;
+void NoteLongFrame(float frameSeconds);
+
+// At map activation, once the configuration is read: figures cleared, threshold read again, and
+// the next frame left out.
+void StartHitchWatch();
+// At the end of every measuring period: the period's figures kept for FrameHitches() and the
+// warning. Cheap enough for the frame that ends the period: it neither sets a variable nor logs.
+void EndHitchPeriod();
+// On the frame after a period ended: the figures published in qrv_frametime_max and qrv_hitches,
+// and the warning line when hitches wait and the last line is at least a minute old.
+void FollowUpHitchPeriod();
+// At map end: whatever hitches wait, those of the unfinished period too, go into one line.
+void WritePendingHitches();

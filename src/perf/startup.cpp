@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/command_line.h"
 #include "base/globals.h"
 #include "base/plugin_log.h"
 #include "platform/platform.h"
@@ -32,6 +33,9 @@ cvar_t g_ConsoleVariables[] = {
     {"qrv_vemtark_version", "1.60.05A", kPublic, 0.0f, nullptr},
     {"qrv_vemtark_engine", "0", kExternal, 0.0f, nullptr},
     {"qrv_vemtark_proc_mdl", "0", kExternal, 0.0f, nullptr},
+    {"qrv_vemtark_hitch_ms", "50", kExternal, 50.0f, nullptr},
+    {"qrv_frametime_max", "0", kPublished, 0.0f, nullptr},
+    {"qrv_hitches", "0", kPublished, 0.0f, nullptr},
     {nullptr, nullptr, 0, 0.0f, nullptr},
 };
 
@@ -66,6 +70,17 @@ void WarnAboutCommandLineTickRate() {
   }
 }
 
+// Named by the table itself, so that every variable it lists can be given on the command line.
+void ApplyCommandLineSettings() {
+  constexpr int kRecords = static_cast<int>(sizeof(g_ConsoleVariables) / sizeof(cvar_t));
+  const char *names[kRecords];
+  int count = 0;
+  for (const cvar_t *record = g_ConsoleVariables; record->name != nullptr; ++record) {
+    names[count++] = record->name;
+  }
+  ApplyCommandLineValues(names, count);
+}
+
 }  // namespace
 
 void SetVariableString(cvar_t *variable, const char *text) {
@@ -93,6 +108,7 @@ void RunStartup() {
   for (cvar_t *record = g_ConsoleVariables; record->name != nullptr; ++record) {
     if (g_engfuncs.pfnCVarRegister != nullptr) g_engfuncs.pfnCVarRegister(record);
   }
+  ApplyCommandLineSettings();
 
   g_Bindings.fps = Bind("qrv_fps");
   g_Bindings.ticrate = Bind("qrv_ticrate");
@@ -103,6 +119,9 @@ void RunStartup() {
   g_Bindings.sysRate = Bind("qrv_vemtark_sysrate");
   g_Bindings.version = Bind("qrv_vemtark_version");
   g_Bindings.sysTicrate = Bind("sys_ticrate");
+  g_Bindings.hitchMs = Bind("qrv_vemtark_hitch_ms");
+  g_Bindings.frametimeMax = Bind("qrv_frametime_max");
+  g_Bindings.hitches = Bind("qrv_hitches");
 
   PrefixedConsolePrint("%s", kSeparator);
   PrefixedConsolePrint(" %s %s\n", kProductLine, "Made by QRV Dev Team; free for every server.");

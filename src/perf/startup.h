@@ -9,15 +9,18 @@
 // The live engine records of the variables (what pfnCVarGetPointer answered at start-up). A
 // binding the engine did not answer stays null, and the work that needs it is skipped.
 struct VariableBindings {
-  cvar_t *fps;         // qrv_fps: measured frame rate
-  cvar_t *ticrate;     // qrv_ticrate: tick rate decided one period earlier
-  cvar_t *autoFps;     // qrv_vemtark_autofps: target of the automatic adjustment
-  cvar_t *sleepSm;     // qrv_vemtark_sleepsm: requested timer resolution in ms
-  cvar_t *joinMsg;     // qrv_vemtark_join_msg: frame-rate join message mode
-  cvar_t *info;        // qrv_vemtark_info: server-information join message mode
-  cvar_t *sysRate;     // qrv_vemtark_sysrate: fixed tick rate
-  cvar_t *version;     // qrv_vemtark_version
-  cvar_t *sysTicrate;  // the engine's sys_ticrate
+  cvar_t *fps;           // qrv_fps: measured frame rate
+  cvar_t *ticrate;       // qrv_ticrate: tick rate decided one period earlier
+  cvar_t *autoFps;       // qrv_vemtark_autofps: target of the automatic adjustment
+  cvar_t *sleepSm;       // qrv_vemtark_sleepsm: requested timer resolution in ms
+  cvar_t *joinMsg;       // qrv_vemtark_join_msg: frame-rate join message mode
+  cvar_t *info;          // qrv_vemtark_info: server-information join message mode
+  cvar_t *sysRate;       // qrv_vemtark_sysrate: fixed tick rate
+  cvar_t *version;       // qrv_vemtark_version
+  cvar_t *sysTicrate;    // the engine's sys_ticrate
+  cvar_t *hitchMs;       // qrv_vemtark_hitch_ms: frames longer than this are hitches
+  cvar_t *frametimeMax;  // qrv_frametime_max: longest frame of the last period, in ms
+  cvar_t *hitches;       // qrv_hitches: hitches of the last period
 };
 extern VariableBindings g_Bindings;
 

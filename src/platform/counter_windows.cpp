@@ -2,6 +2,7 @@
 // functions are declared here (WINAPI: stdcall on 32-bit) and every call runs under the guard.
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdio>
 
 #include "platform/fault_guard.h"
@@ -14,6 +15,26 @@ typedef LONG(WINAPI *PdhCloseQueryFn)(HANDLE query);
 typedef LONG(WINAPI *PdhAddCounterFn)(HANDLE query, LPCSTR path, DWORD_PTR userData,
                                       HANDLE *counter);
 typedef LONG(WINAPI *PdhRemoveCounterFn)(HANDLE counter);
+typedef LONG(WINAPI *PdhCollectQueryDataFn)(HANDLE query);
+
+// PDH_FMT_COUNTERVALUE: the union holds a 64-bit integer and a double, so it starts at offset 8
+// on 32-bit Windows too.
+struct PdhFormattedValue {
+  DWORD status;  // CStatus
+  union {
+    LONG longValue;
+    double doubleValue;
+    LONGLONG largeValue;
+    LPCSTR ansiText;
+  };
+};
+static_assert(offsetof(PdhFormattedValue, doubleValue) == 8, "PDH_FMT_COUNTERVALUE layout");
+static_assert(sizeof(PdhFormattedValue) == 16, "PDH_FMT_COUNTERVALUE layout");
+typedef LONG(WINAPI *PdhGetFormattedCounterValueFn)(HANDLE counter, DWORD format, DWORD *type,
+                                                    PdhFormattedValue *value);
+constexpr DWORD kPdhFormatDouble = 0x00000200;  // PDH_FMT_DOUBLE
+constexpr DWORD kPdhValueValid = 0x00000000;    // PDH_CSTATUS_VALID_DATA
+constexpr DWORD kPdhValueNew = 0x00000001;      // PDH_CSTATUS_NEW_DATA
 
 constexpr char kDefaultLibrary[] = "pdh.dll";
 char g_libraryName[MAX_PATH] = "pdh.dll";
@@ -69,6 +90,32 @@ bool CallRemoveCounter(void *function, CounterHandle counter, CounterStatus *sta
   auto remove = reinterpret_cast<PdhRemoveCounterFn>(function);
   auto call = [&] { *status = static_cast<CounterStatus>(remove(counter)); };
   return Guarded(call);
+}
+
+bool CallCollectQueryData(void *function, CounterHandle query, CounterStatus *status) {
+  *status = kNoAnswer;
+  auto collect = reinterpret_cast<PdhCollectQueryDataFn>(function);
+  auto call = [&] { *status = static_cast<CounterStatus>(collect(query)); };
+  return Guarded(call);
+}
+
+bool CallGetFormattedCounterValue(void *function, CounterHandle counter, double *value,
+                                  CounterStatus *status) {
+  *status = kNoAnswer;
+  auto format = reinterpret_cast<PdhGetFormattedCounterValueFn>(function);
+  PdhFormattedValue formatted{};
+  DWORD type = 0;
+  auto call = [&] {
+    *status = static_cast<CounterStatus>(format(counter, kPdhFormatDouble, &type, &formatted));
+  };
+  if (!Guarded(call)) return false;
+  if (*status != kCounterSuccess) return true;
+  if (formatted.status != kPdhValueValid && formatted.status != kPdhValueNew) {
+    *status = static_cast<CounterStatus>(formatted.status);
+    return true;
+  }
+  *value = formatted.doubleValue;
+  return true;
 }
 
 }  // namespace platform

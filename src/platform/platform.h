@@ -13,7 +13,8 @@ struct TimerCaps {
 };
 
 // timeGetDevCaps / timeBeginPeriod / timeEndPeriod. Where the OS has no such call the device
-// minimum is 1 ms and begin/end do nothing.
+// minimum is 1 ms; on Linux begin sets the calling thread's timer slack to 1 us and end puts back
+// the slack it had before (neither does anything when the kernel refuses).
 void GetTimerCaps(TimerCaps *caps);
 void BeginTimerPeriod(uint32_t milliseconds);
 void EndTimerPeriod(uint32_t milliseconds);
@@ -101,6 +102,14 @@ bool CallCloseQuery(void *function, CounterHandle query, CounterStatus *status);
 bool CallAddCounter(void *function, CounterHandle query, const char *path, CounterHandle *counter,
                     CounterStatus *status);
 bool CallRemoveCounter(void *function, CounterHandle counter, CounterStatus *status);
+
+// PdhCollectQueryData and PdhGetFormattedCounterValue (as a double, PDH_FMT_DOUBLE), guarded
+// the same way. A value the library hands back with a status of its own that is not valid data
+// (a rate counter after only one collection) answers that status, so success always means a
+// usable *value.
+bool CallCollectQueryData(void *function, CounterHandle query, CounterStatus *status);
+bool CallGetFormattedCounterValue(void *function, CounterHandle counter, double *value,
+                                  CounterStatus *status);
 
 }  // namespace platform
 

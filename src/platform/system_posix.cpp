@@ -1,3 +1,5 @@
+#include <sys/prctl.h>
+
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -7,6 +9,14 @@
 
 namespace platform {
 
+namespace {
+// The engine sleeps between frames, and the kernel may wake a sleeping thread late by that
+// thread's timer slack (50 us by default): at a high tick rate every frame pays it.
+constexpr unsigned long kRaisedSlackNanoseconds = 1000;
+// The slack the thread had before it was raised; negative while it is not raised by us.
+long g_previousSlack = -1;
+}  // namespace
+
 // No timer-resolution call exists here: the scheduler tick is what it is. Report a 1 ms device
 // minimum so the plug-in's own bookkeeping runs unchanged.
 void GetTimerCaps(TimerCaps *caps) {
@@ -14,9 +24,22 @@ void GetTimerCaps(TimerCaps *caps) {
   caps->wPeriodMax = 1000000;
 }
 
-void BeginTimerPeriod(uint32_t) {}
+// The counterpart of a raised timer resolution is a small timer slack on the calling thread,
+// which is the engine's main thread: attach, the hooks and the period refresh all run on it. A
+// kernel that refuses either call leaves the slack as it was and nothing to restore.
+void BeginTimerPeriod(uint32_t) {
+  if (g_previousSlack >= 0) return;
+  const int previous = prctl(PR_GET_TIMERSLACK, 0UL, 0UL, 0UL, 0UL);
+  if (previous <= 0) return;
+  if (prctl(PR_SET_TIMERSLACK, kRaisedSlackNanoseconds, 0UL, 0UL, 0UL) != 0) return;
+  g_previousSlack = previous;
+}
 
-void EndTimerPeriod(uint32_t) {}
+void EndTimerPeriod(uint32_t) {
+  if (g_previousSlack < 0) return;
+  prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(g_previousSlack), 0UL, 0UL, 0UL);
+  g_previousSlack = -1;
+}
 
 // A headless server must never block on a dialog: the box becomes one line on stderr.
 void ShowMessageBox(const char *text, const char *caption, unsigned) {

@@ -148,6 +148,24 @@ TEST(HookAllocations, NoHookPathAllocates) {
               }
             }))
       << "frames that end a period";
+  // A hitch line first, outside the count: writing it opens the log file, which allocates inside
+  // the C library, and the next line may only come a minute (15 periods) later.
+  globals->frametime = 0.3f;
+  pre.pfnStartFrame();
+  globals->time += 4.0f;
+  pre.pfnStartFrame();
+  pre.pfnStartFrame();
+  EXPECT_EQ(0, AllocationsDuring([&] {
+              for (int period = 0; period < 10; ++period) {
+                globals->frametime = 0.3f + 0.01f * static_cast<float>(period);
+                pre.pfnStartFrame();
+                globals->frametime = 0.01f;
+                globals->time += 4.0f;
+                pre.pfnStartFrame();
+                pre.pfnStartFrame();  // publishes the period's longest frame and hitches
+              }
+            }))
+      << "hitches, and the frames after a period";
   EXPECT_EQ(0, AllocationsDuring([&] {
               pre.pfnPlayerPreThink(client);
               pre.pfnClientPutInServer(client);
@@ -177,6 +195,36 @@ TEST(HookAllocations, NoHookPathAllocates) {
   // Map activation reads the configuration files and map changes are rare: opening a stream
   // allocates inside the C library, so the map cycle is not counted here.
   EXPECT_NE('\0', g_lastPrint[0]);
+}
+
+// The status command is typed at the console rather than run by a hook, but it reads the same
+// state the hooks keep and prints through the same fixed buffers. Standalone, the plug-in
+// registers it with the engine itself, so the handler can be taken on the way.
+void (*g_engineAddCommand)(char *, void (*)());
+void (*g_statusCommand)();
+void NoteStatusCommand(char *name, void (*handler)()) {
+  if (std::strcmp(name, "qrv_vemtark_status") == 0) g_statusCommand = handler;
+  g_engineAddCommand(name, handler);
+}
+
+TEST(HookAllocations, TheStatusCommandAllocatesNothing) {
+  QRV_SKIP_UNLESS_COUNTING();
+  emu::SessionOptions standalone;
+  standalone.host = emu::HostMode::kStandalone;
+  emu::Session server(standalone);
+  enginefuncs_t *engine = server.engine().Functions();
+  engine->pfnServerPrint = QuietServerPrint;
+  g_engineAddCommand = engine->pfnAddServerCommand;
+  engine->pfnAddServerCommand = NoteStatusCommand;
+  ASSERT_TRUE(server.Attach());
+  server.StartServer();
+  server.StartMap("de_dust2");
+  ASSERT_NE(0, server.ConnectClient("Alice"));
+  server.RunFrames(1200, 100.0);
+  ASSERT_NE(nullptr, g_statusCommand);
+  g_lastPrint[0] = '\0';
+  EXPECT_EQ(0, AllocationsDuring([] { g_statusCommand(); }));
+  EXPECT_EQ(0, std::strncmp(g_lastPrint, "map             de_dust2", 24)) << g_lastPrint;
 }
 
 }  // namespace

@@ -33,6 +33,7 @@ const Names kCommands = {
     "qrv_vemtark_hpk",
     "messagebox",
     "check_code",
+    "qrv_vemtark_status",
 };
 
 struct RegistryRow {
@@ -158,7 +159,7 @@ TEST_F(Hooks, ConnectReportsHandledOnlyWhenItGreeted) {
   EXPECT_EQ(MRES_IGNORED, server_.metamod().LastPreResult());
 }
 
-TEST_F(Hooks, GameInitRegistersTheTwentyCommandsInOrderAndNotMeta) {
+TEST_F(Hooks, GameInitRegistersTheTwentyOneCommandsInOrderAndNotMeta) {
   server_.StartServer();
   Names ours;
   for (const std::string &name : server_.engine().CommandNames()) {

@@ -1,0 +1,98 @@
+#include "commands/status_command.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "base/console.h"
+#include "base/globals.h"
+#include "perf/cpu_monitor.h"
+#include "perf/fps_monitor.h"
+#include "perf/frame_hitches.h"
+#include "perf/startup.h"
+
+namespace {
+
+// Game time beyond this (more than ten years) is shown as this: the cast to whole seconds stays
+// defined whatever the engine's clock holds.
+constexpr double kLongestShownSeconds = 3.2e8;
+
+void PrintTickRateRule() {
+  switch (CurrentTickRateRule()) {
+    case TickRateRule::kPinned:
+      ConsolePrint("tick rate       follows qrv_vemtark_sysrate (pinned at %d)",
+                   static_cast<int>(VariableToInt32(g_Bindings.sysRate)));
+      return;
+    case TickRateRule::kTarget:
+      // The target as the adjustment compares it: unsigned.
+      ConsolePrint("tick rate       follows qrv_vemtark_autofps (target %u FPS)",
+                   static_cast<unsigned>(VariableToInt32(g_Bindings.autoFps)));
+      return;
+    case TickRateRule::kNeither:
+      ConsolePrint("%s", "tick rate       follows neither (left as it is)");
+      return;
+  }
+}
+
+void PrintSysTicrate() {
+  const cvar_t *variable = g_Bindings.sysTicrate;
+  const char *text = variable != nullptr && variable->string != nullptr ? variable->string : "n/a";
+  ConsolePrint("sys_ticrate     %s", text);
+}
+
+void PrintFrameFigures() {
+  const FrameHitchFigures &figures = FrameHitches();
+  ConsolePrint("longest frame   %.1f ms last period, %.1f ms since the map started",
+               static_cast<double>(figures.lastPeriodLongestMs),
+               static_cast<double>(figures.mapLongestMs));
+  const float threshold = HitchThresholdMs();
+  if (threshold > 0.0f) {
+    ConsolePrint("hitches         %u last period, %u since the map started (threshold %g ms)",
+                 static_cast<unsigned>(figures.lastPeriodHitches),
+                 static_cast<unsigned>(figures.mapHitches), static_cast<double>(threshold));
+  } else {
+    ConsolePrint("hitches         %u last period, %u since the map started (warnings off)",
+                 static_cast<unsigned>(figures.lastPeriodHitches),
+                 static_cast<unsigned>(figures.mapHitches));
+  }
+}
+
+void PrintProcessorLoad() {
+  double percent = 0.0;
+  if (LastCpuLoad(&percent)) {
+    ConsolePrint("processor load  %.1f %% over the last period", percent);
+  } else {
+    ConsolePrint("%s", "processor load  n/a");
+  }
+}
+
+void PrintMap(const globalvars_t *globals) {
+  const char *name = EngineString(globals->mapname);
+  if (name == nullptr || name[0] == '\0') name = "(none)";
+  // Game time starts again with every map, so it is how long the map has run.
+  double seconds = static_cast<double>(globals->time);
+  if (!(seconds >= 0.0)) seconds = 0.0;
+  if (seconds > kLongestShownSeconds) seconds = kLongestShownSeconds;
+  const unsigned long long whole = static_cast<unsigned long long>(seconds);
+  ConsolePrint("map             %s, running %llu:%02u:%02u", name, whole / 3600,
+               static_cast<unsigned>(whole / 60 % 60), static_cast<unsigned>(whole % 60));
+}
+
+}  // namespace
+
+void StatusCommand() {
+  PrefixedConsolePrint("Status of %s %s", kPluginName, kPluginVersion);
+  ConsolePrint("frame rate      %u FPS over the last 4 s", static_cast<unsigned>(g_uMeasuredFps));
+  PrintTickRateRule();
+  PrintSysTicrate();
+  PrintFrameFigures();
+  PrintProcessorLoad();
+  const globalvars_t *globals = gpGlobals;
+  if (globals == nullptr) {
+    ConsolePrint("%s", "players         n/a");
+    ConsolePrint("%s", "map             n/a");
+    return;
+  }
+  ConsolePrint("players         %d of %d", static_cast<int>(CountPlayersPresent()),
+               globals->maxClients);
+  PrintMap(globals);
+}
