@@ -12,3 +12,7 @@ void BeginTimerResolution(uint32_t requested);
 
 // Ends the period in force, if one was begun and not yet ended.
 void EndTimerResolution();
+
+// Ends the period in force, if any, and begins the one chosen for the request: the refresh of
+// every measuring period and a repeated attach.
+void RenewTimerResolution(uint32_t requested);

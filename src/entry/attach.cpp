@@ -12,7 +12,6 @@ constexpr uint32_t kAttachTimerRequest = 3;
 
 void RunAttachWork() {
   // A second attach must not leave the first period without its end.
-  EndTimerResolution();
-  BeginTimerResolution(kAttachTimerRequest);
+  RenewTimerResolution(kAttachTimerRequest);
   RunStartup();
 }

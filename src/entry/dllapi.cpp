@@ -150,8 +150,14 @@ void PlayerPreThink(edict_t *pEntity) {
 
 void StartFrame() {
   MonitorFrame();
-  if (g_bMetamodPresent) return SetMetaResult(MRES_IGNORED);
   ForwardToGame(g_GameFunctions.pfnStartFrame);
+}
+
+// The hook of every server frame: Metamod's table gets a handler of its own, which does not ask
+// on every frame whether Metamod is there.
+void StartFrameUnderMetamod() {
+  MonitorFrame();
+  SetMetaResult(MRES_IGNORED);
 }
 
 void GameInit_Post() {
@@ -180,7 +186,7 @@ void InstallPreHooks(DLL_FUNCTIONS *pFunctionTable) {
   pFunctionTable->pfnServerActivate = ServerActivate;
   pFunctionTable->pfnServerDeactivate = ServerDeactivate;
   pFunctionTable->pfnPlayerPreThink = PlayerPreThink;
-  pFunctionTable->pfnStartFrame = StartFrame;
+  pFunctionTable->pfnStartFrame = g_bMetamodPresent ? StartFrameUnderMetamod : StartFrame;
 }
 
 void InstallPostHooks(DLL_FUNCTIONS *pFunctionTable) {

@@ -68,8 +68,7 @@ void DecideTickRate() {
 
 void RefreshTimerResolution() {
   if (g_Bindings.sleepSm == nullptr) return;
-  EndTimerResolution();
-  BeginTimerResolution(static_cast<uint32_t>(VariableToInt32(g_Bindings.sleepSm)));
+  RenewTimerResolution(static_cast<uint32_t>(VariableToInt32(g_Bindings.sleepSm)));
 }
 
 }  // namespace
@@ -93,7 +92,13 @@ void EndMeasuringPeriod() {
   g_bFollowUpDue = true;
 }
 
-void PassSampleTime() {
+void MonitorRareFrame() {
+  const globalvars_t *globals = gpGlobals;
+  if (globals->frametime > g_flLongFrameFloor) NoteLongFrame(globals->frametime);
+  if (globals->time < g_flNextSampleTime) {
+    ++g_uFrameCounter;
+    return;
+  }
   if (g_bFollowUpDue) {
     g_bFollowUpDue = false;
     g_flNextSampleTime = g_flFollowUpSampleTime;

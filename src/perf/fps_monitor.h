@@ -18,9 +18,10 @@ extern float g_flNextSampleTime;
 // Publishes the period's frame rate and decides tick rate and timer resolution.
 void EndMeasuringPeriod();
 
-// A frame at or past g_flNextSampleTime: the follow-up of the period that just ended, when one
-// is due, and the end of the running period, when its time has come.
-void PassSampleTime();
+// A frame that may be long (see NoteLongFrame) or lies at or past g_flNextSampleTime: the
+// follow-up of the period that just ended, when one is due, and the end of the running period,
+// when its time has come.
+void MonitorRareFrame();
 
 // The body of the per-frame hook. Inline because it runs on every server frame: on frames that
 // do not end a period it only compares and counts.
@@ -32,14 +33,13 @@ inline void MonitorFrame() {
   uint32_t deathmatchBits;
   std::memcpy(&deathmatchBits, &globals->deathmatch, sizeof(deathmatchBits));
   if ((deathmatchBits << 1) == 0) return;
-  // The engine's own frame time: no clock read of ours on the frame path.
-  const float frameSeconds = globals->frametime;
-  if (frameSeconds > g_flLongFrameFloor) NoteLongFrame(frameSeconds);
-  if (globals->time < g_flNextSampleTime) {
-    ++g_uFrameCounter;
+  // The engine's own frame time: no clock read of ours on the frame path. Both rare cases share
+  // one call, so the common frame keeps nothing across a call.
+  if (globals->frametime > g_flLongFrameFloor || !(globals->time < g_flNextSampleTime)) {
+    MonitorRareFrame();
     return;
   }
-  PassSampleTime();
+  ++g_uFrameCounter;
 }
 
 // At map activation: no frames counted, no follow-up due, and qrv_fps and qrv_ticrate read

@@ -14,10 +14,12 @@ struct TimerCaps {
 
 // timeGetDevCaps / timeBeginPeriod / timeEndPeriod. Where the OS has no such call the device
 // minimum is 1 ms; on Linux begin sets the calling thread's timer slack to 1 us and end puts back
-// the slack it had before (neither does anything when the kernel refuses).
+// the slack it had before (neither does anything when the kernel refuses). An end that is renewed
+// is followed at once by the next begin: the slack then simply stays small, sparing the frame
+// that refreshes the period three system calls.
 void GetTimerCaps(TimerCaps *caps);
 void BeginTimerPeriod(uint32_t milliseconds);
-void EndTimerPeriod(uint32_t milliseconds);
+void EndTimerPeriod(uint32_t milliseconds, bool renewed);
 
 // A modal message box without owner window; headless platforms print one line on stderr.
 constexpr unsigned kMessageBoxOk = 0x0;

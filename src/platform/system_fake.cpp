@@ -56,7 +56,7 @@ void GetTimerCaps(TimerCaps *caps) {
 
 void BeginTimerPeriod(uint32_t milliseconds) { AppendTimerEvent("begin", milliseconds); }
 
-void EndTimerPeriod(uint32_t milliseconds) { AppendTimerEvent("end", milliseconds); }
+void EndTimerPeriod(uint32_t milliseconds, bool) { AppendTimerEvent("end", milliseconds); }
 
 void ShowMessageBox(const char *text, const char *caption, unsigned style) {
   g_messageBoxes += caption;

@@ -35,8 +35,8 @@ void BeginTimerPeriod(uint32_t) {
   g_previousSlack = previous;
 }
 
-void EndTimerPeriod(uint32_t) {
-  if (g_previousSlack < 0) return;
+void EndTimerPeriod(uint32_t, bool renewed) {
+  if (renewed || g_previousSlack < 0) return;
   prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(g_previousSlack), 0UL, 0UL, 0UL);
   g_previousSlack = -1;
 }

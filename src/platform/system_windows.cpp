@@ -28,7 +28,7 @@ void BeginTimerPeriod(uint32_t milliseconds) {
   timeBeginPeriod(milliseconds);
 }
 
-void EndTimerPeriod(uint32_t milliseconds) { timeEndPeriod(milliseconds); }
+void EndTimerPeriod(uint32_t milliseconds, bool) { timeEndPeriod(milliseconds); }
 
 void ShowMessageBox(const char *text, const char *caption, unsigned style) {
   MessageBoxA(nullptr, text, caption, style);
