@@ -12,28 +12,9 @@
 #include "perf/cpu_monitor.h"
 #include "platform/platform.h"
 #include "session.h"
+#include "tests/unit/fresh_process.h"
 
 namespace {
-
-// Ends the fresh process; its failed checks go to standard error, which the parent shows.
-[[noreturn]] void ExitWithVerdict() {
-  const ::testing::TestResult *result =
-      ::testing::UnitTest::GetInstance()->current_test_info()->result();
-  for (int i = 0; i < result->total_part_count(); ++i) {
-    const ::testing::TestPartResult &part = result->GetTestPartResult(i);
-    if (part.failed())
-      std::fprintf(stderr, "%s:%d: %s\n", part.file_name(), part.line_number(), part.message());
-  }
-  std::exit(result->Failed() ? 1 : 0);
-}
-
-void UseFreshProcess() {
-#if defined(_WIN32)
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-#else
-  GTEST_FLAG_SET(death_test_style, "fast");  // see cpu_monitor_test.cpp
-#endif
-}
 
 enum class Do { kSample, kActivate, kDeactivate };
 
@@ -112,23 +93,11 @@ TEST(CpuLoad, FollowsTheCollectionsOfTheMapsCounter) {
 #if defined(_WIN32)
   GTEST_SKIP() << "pdh.dll reads the machine's real processor times, not a statistics file";
 #endif
-  UseFreshProcess();
-  EXPECT_EXIT(
-      {
-        RunSteps();
-        ExitWithVerdict();
-      },
-      ::testing::ExitedWithCode(0), "");
+  qrvtest::ExpectPassInFreshProcess(RunSteps);
 }
 
 TEST(CpuLoad, TheSystemLibraryAnswersAPercentage) {
-  UseFreshProcess();
-  EXPECT_EXIT(
-      {
-        RunOverTheSystemLibrary();
-        ExitWithVerdict();
-      },
-      ::testing::ExitedWithCode(0), "");
+  qrvtest::ExpectPassInFreshProcess(RunOverTheSystemLibrary);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #endif
 #include "session.h"
 #include "tests/plugin_fixture.h"
+#include "tests/unit/fresh_process.h"
 
 extern "C" const char *QrvFake_MessageBoxes(void);
 
@@ -171,18 +172,6 @@ const Scenario kScenarios[] = {
 
 void PrintTo(const Scenario &scenario, std::ostream *out) { *out << scenario.name; }
 
-// Ends the fresh process; its failed checks go to standard error, which the parent shows.
-[[noreturn]] void ExitWithVerdict() {
-  const ::testing::TestResult *result =
-      ::testing::UnitTest::GetInstance()->current_test_info()->result();
-  for (int i = 0; i < result->total_part_count(); ++i) {
-    const ::testing::TestPartResult &part = result->GetTestPartResult(i);
-    if (part.failed())
-      std::fprintf(stderr, "%s:%d: %s\n", part.file_name(), part.line_number(), part.message());
-  }
-  std::exit(result->Failed() ? 1 : 0);
-}
-
 class CpuMonitorScenario : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(CpuMonitorScenario, ResultsWarningsAndNoBoxes) {
@@ -192,19 +181,8 @@ TEST_P(CpuMonitorScenario, ResultsWarningsAndNoBoxes) {
                          : "only the built-in library reads a statistics file; pdh.dll reuses "
                            "its handles differently");
   }
-#if defined(_WIN32)
-  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: Windows cannot fork
-#else
-  // A fork of this process, whose monitor was never used: under qemu-i386 the program could not
-  // start itself again.
-  GTEST_FLAG_SET(death_test_style, "fast");
-#endif
-  EXPECT_EXIT(
-      {
-        RunSteps(GetParam());
-        ExitWithVerdict();
-      },
-      ::testing::ExitedWithCode(0), "");
+  const Scenario &scenario = GetParam();
+  qrvtest::ExpectPassInFreshProcess([&scenario] { RunSteps(scenario); });
 }
 
 INSTANTIATE_TEST_SUITE_P(Maps, CpuMonitorScenario, ::testing::ValuesIn(kScenarios),
