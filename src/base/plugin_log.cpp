@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "base/file_handle.h"
 #include "base/game_dir.h"
 #include "platform/platform.h"
 
@@ -37,16 +36,16 @@ void WriteLog(bool echo, int level, const char *format, ...) {
 
   char szPath[kPathSize];
   if (!BuildAddonPath(szPath, sizeof(szPath), "logs", "qrv_vemtark.log", "")) return;
-  FileHandle log(szPath, "at");
-  if (!log.IsOpen()) return;
 
   platform::TimeOfDay now = platform::LocalTimeOfDay();
   char szLine[kLineSize];
   std::snprintf(szLine, sizeof(szLine), "[%02d:%02d:%02d] %s%s", now.hour, now.minute, now.second,
                 LevelPrefix(level), szMessage);
+  char szRecord[kLineSize + 1];
+  std::snprintf(szRecord, sizeof(szRecord), "%s\n", szLine);
+  // Appended without a stream, which would allocate: hooks log too, a hitch warning among them.
+  if (!platform::AppendToFile(szPath, szRecord)) return;
   if (echo) ConsolePrint("%s", szLine);
-  log.Printf("%s\n", szLine);
-  log.Close();
 
   if (level == LOG_LEVEL_FATAL) CriticalError("%s", szMessage);
 }

@@ -74,6 +74,11 @@ constexpr char kBuildSystemName[] = "Linux";
 #endif
 constexpr int kBuildBits = static_cast<int>(sizeof(void *) * 8);
 
+// Appends the text to the file, creating the file (never its folder) when it is missing; a line
+// break is written as the system's own ("\r\n" on Windows, as a text-mode stream writes it).
+// False when the file cannot be opened. Allocates nothing, so it may run inside a server frame.
+bool AppendToFile(const char *path, const char *text);
+
 using LibraryHandle = void *;
 LibraryHandle OpenLibrary(const char *path);
 void *LibrarySymbol(LibraryHandle library, const char *name);
