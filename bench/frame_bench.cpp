@@ -30,6 +30,13 @@ Server &SharedServer() {
   return server;
 }
 
+// The running server's hook table, or null with the benchmark marked as skipped.
+const DLL_FUNCTIONS *AttachedHooks(benchmark::State &state) {
+  const DLL_FUNCTIONS *hooks = SharedServer().hooks;
+  if (hooks == nullptr) state.SkipWithError("the plug-in did not attach");
+  return hooks;
+}
+
 void BM_MinimalHook(benchmark::State &state) {
   emu::Library library;
   if (!library.Open(QRV_MINIMAL_HOOK_PATH)) {
@@ -51,14 +58,10 @@ void BM_MinimalHook(benchmark::State &state) {
 BENCHMARK(BM_MinimalHook);
 
 void BM_FrameWithinPeriod(benchmark::State &state) {
-  Server &server = SharedServer();
-  if (server.hooks == nullptr) {
-    state.SkipWithError("the plug-in did not attach");
-    return;
-  }
-  const DLL_FUNCTIONS *hooks = server.hooks;
+  const DLL_FUNCTIONS *hooks = AttachedHooks(state);
+  if (hooks == nullptr) return;
   benchmark::DoNotOptimize(hooks);
-  globalvars_t *globals = server.session.engine().Globals();
+  globalvars_t *globals = SharedServer().session.engine().Globals();
   for (auto _ : state) {
     hooks->pfnStartFrame();
     benchmark::ClobberMemory();
@@ -77,13 +80,9 @@ void TimedFrame(benchmark::State &state, const DLL_FUNCTIONS *hooks) {
 }
 
 void BM_FrameEndingPeriod(benchmark::State &state) {
-  Server &server = SharedServer();
-  if (server.hooks == nullptr) {
-    state.SkipWithError("the plug-in did not attach");
-    return;
-  }
-  const DLL_FUNCTIONS *hooks = server.hooks;
-  globalvars_t *globals = server.session.engine().Globals();
+  const DLL_FUNCTIONS *hooks = AttachedHooks(state);
+  if (hooks == nullptr) return;
+  globalvars_t *globals = SharedServer().session.engine().Globals();
   bool longer = false;
   for (auto _ : state) {
     globals->time += 4.0f;
@@ -100,13 +99,9 @@ void BM_FrameEndingPeriod(benchmark::State &state) {
 BENCHMARK(BM_FrameEndingPeriod)->UseManualTime();
 
 void BM_FrameAfterPeriod(benchmark::State &state) {
-  Server &server = SharedServer();
-  if (server.hooks == nullptr) {
-    state.SkipWithError("the plug-in did not attach");
-    return;
-  }
-  const DLL_FUNCTIONS *hooks = server.hooks;
-  globalvars_t *globals = server.session.engine().Globals();
+  const DLL_FUNCTIONS *hooks = AttachedHooks(state);
+  if (hooks == nullptr) return;
+  globalvars_t *globals = SharedServer().session.engine().Globals();
   for (auto _ : state) {
     globals->time += 4.0f;
     hooks->pfnStartFrame();
