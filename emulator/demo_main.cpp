@@ -285,15 +285,6 @@ void ScriptedSession(emu::Session &server, FrameClock &clock) {
   Section("frames");
   clock.Run(9.0);
 
-  Section("a hitch");
-  std::printf("(the engine stalls: one frame of 312.4 ms)\n");
-  server.RunLongFrame(0.3124);
-  // The period ends within 4 s, and the frame after it writes the warning.
-  clock.Run(4.0);
-  Operator(server, "qrv_frametime_max");
-  Operator(server, "qrv_hitches");
-  Operator(server, "qrv_vemtark_status");
-
   Section("clients");
   for (const char *name : {"Alice", "Bob", "Carol"}) {
     const int index = server.ConnectClient(name);
@@ -305,6 +296,15 @@ void ScriptedSession(emu::Session &server, FrameClock &clock) {
   }
   clock.Run(1.0);
   consoles.PrintNew();
+
+  Section("a hitch");
+  std::printf("(the engine stalls: one frame of 312.4 ms)\n");
+  server.RunLongFrame(0.3124);
+  // The period ends within 4 s, and the frame after it writes the warning.
+  clock.Run(4.0);
+  Operator(server, "qrv_frametime_max");
+  Operator(server, "qrv_hitches");
+  Operator(server, "qrv_vemtark_status");
 
   Section("operator");
   Operator(server, "qrv_vemtark_about");
