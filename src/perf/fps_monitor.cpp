@@ -71,8 +71,6 @@ void RefreshTimerResolution() {
   RenewTimerResolution(static_cast<uint32_t>(VariableToInt32(g_Bindings.sleepSm)));
 }
 
-}  // namespace
-
 void EndMeasuringPeriod() {
   // The frame that ends the period counts, and the divisor stays 4 however long the period
   // really was, so a stalled server shows an inflated figure for one period.
@@ -92,23 +90,22 @@ void EndMeasuringPeriod() {
   g_bFollowUpDue = true;
 }
 
+}  // namespace
+
 void MonitorRareFrame() {
   const globalvars_t *globals = gpGlobals;
   if (globals->frametime > g_flLongFrameFloor) NoteLongFrame(globals->frametime);
-  if (globals->time < g_flNextSampleTime) {
-    ++g_uFrameCounter;
-    return;
-  }
-  if (g_bFollowUpDue) {
+  if (g_bFollowUpDue && !(globals->time < g_flNextSampleTime)) {
     g_bFollowUpDue = false;
     g_flNextSampleTime = g_flFollowUpSampleTime;
     FollowUpHitchPeriod();
     SampleCpuLoad();
-    // A frame like any other, unless it is so late that it ends the running period as well.
-    if (gpGlobals->time < g_flNextSampleTime) {
-      ++g_uFrameCounter;
-      return;
-    }
+  }
+  // The follow-up frame counts like any other, unless it is so late that it ends the running
+  // period as well.
+  if (globals->time < g_flNextSampleTime) {
+    ++g_uFrameCounter;
+    return;
   }
   EndMeasuringPeriod();
 }

@@ -15,9 +15,6 @@ extern uint32_t g_uMeasuredFps;
 extern uint32_t g_uFrameCounter;
 extern float g_flNextSampleTime;
 
-// Publishes the period's frame rate and decides tick rate and timer resolution.
-void EndMeasuringPeriod();
-
 // A frame that may be long (see NoteLongFrame) or lies at or past g_flNextSampleTime: the
 // follow-up of the period that just ended, when one is due, and the end of the running period,
 // when its time has come.
