@@ -1,6 +1,7 @@
 #include "perf/frame_hitches.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "base/globals.h"
@@ -26,7 +27,6 @@ struct PendingHitches {
 
 FrameHitchFigures g_figures;
 float g_thresholdMs = kDefaultThresholdMs;
-float g_thresholdSeconds = kDefaultThresholdMs / 1000.0f;
 float g_periodLongestSeconds = 0.0f;
 uint32_t g_periodHitches = 0;
 float g_periodStartSeconds = 0.0f;
@@ -42,41 +42,26 @@ void ReadThreshold() {
   // Zero, a negative or a non-number turns the watch for hitches off.
   if (!(ms > 0.0f) || std::isinf(ms)) ms = 0.0f;
   g_thresholdMs = ms;
-  g_thresholdSeconds = ms / 1000.0f;
 }
+
+// The engine's frame time is in seconds; 0 while hitches are off.
+float ThresholdSeconds() { return g_thresholdMs / 1000.0f; }
 
 // A frame is looked at when it could beat the period's longest or is a hitch.
 void RaiseFloor() {
-  const bool watching = g_thresholdSeconds > 0.0f;
-  g_flLongFrameFloor = watching && g_thresholdSeconds < g_periodLongestSeconds
-                           ? g_thresholdSeconds
-                           : g_periodLongestSeconds;
+  const float threshold = ThresholdSeconds();
+  g_flLongFrameFloor =
+      threshold > 0.0f && threshold < g_periodLongestSeconds ? threshold : g_periodLongestSeconds;
 }
 
-void FormatCount(uint32_t count, char *text) {
-  char reversed[12];
-  int length = 0;
-  do {
-    reversed[length++] = static_cast<char>('0' + count % 10);
-    count /= 10;
-  } while (count != 0);
-  int at = 0;
-  while (length > 0) text[at++] = reversed[--length];
-  text[at] = '\0';
-}
-
-// Milliseconds with one decimal, written by hand: snprintf would be most of the cost of the frame
-// that ends a period.
+// Milliseconds with one decimal, a tie rounded up on every system (C libraries round a tie in
+// printf differently).
 void FormatTenths(float seconds, char (&text)[24]) {
   double tenths = std::floor(static_cast<double>(seconds) * 10000.0 + 0.5);
   if (!(tenths >= 0.0)) tenths = 0.0;
   if (tenths > 4.0e9) tenths = 4.0e9;
-  const uint32_t value = static_cast<uint32_t>(tenths);
-  FormatCount(value / 10, text);
-  const size_t length = std::strlen(text);
-  text[length] = '.';
-  text[length + 1] = static_cast<char>('0' + value % 10);
-  text[length + 2] = '\0';
+  const auto value = static_cast<unsigned long>(tenths);
+  std::snprintf(text, sizeof(text), "%lu.%lu", value / 10, value % 10);
 }
 
 // The engine copies the text into fresh memory on every set; an unchanged figure, the common case
@@ -91,7 +76,7 @@ void PublishFigures() {
   char text[24];
   FormatTenths(g_figures.lastPeriodLongestMs / 1000.0f, text);
   Publish(g_Bindings.frametimeMax, text);
-  FormatCount(g_figures.lastPeriodHitches, text);
+  std::snprintf(text, sizeof(text), "%u", static_cast<unsigned>(g_figures.lastPeriodHitches));
   Publish(g_Bindings.hitches, text);
 }
 
@@ -138,7 +123,8 @@ void NoteLongFrame(float frameSeconds) {
   if (frameSeconds > g_periodLongestSeconds) g_periodLongestSeconds = frameSeconds;
   const float ms = frameSeconds * 1000.0f;
   if (ms > g_figures.mapLongestMs) g_figures.mapLongestMs = ms;
-  if (g_thresholdSeconds > 0.0f && frameSeconds > g_thresholdSeconds) {
+  const float threshold = ThresholdSeconds();
+  if (threshold > 0.0f && frameSeconds > threshold) {
     ++g_periodHitches;
     ++g_figures.mapHitches;
   }
