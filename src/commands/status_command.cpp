@@ -41,19 +41,20 @@ void PrintSysTicrate() {
 
 void PrintFrameFigures() {
   const FrameHitchFigures &figures = FrameHitches();
-  ConsolePrint("longest frame   %.1f ms last period, %.1f ms since the map started",
-               static_cast<double>(figures.lastPeriodLongestMs),
-               static_cast<double>(figures.mapLongestMs));
-  const float threshold = HitchThresholdMs();
-  if (threshold > 0.0f) {
-    ConsolePrint("hitches         %u last period, %u since the map started (threshold %g ms)",
-                 static_cast<unsigned>(figures.lastPeriodHitches),
-                 static_cast<unsigned>(figures.mapHitches), static_cast<double>(threshold));
-  } else {
-    ConsolePrint("hitches         %u last period, %u since the map started (warnings off)",
-                 static_cast<unsigned>(figures.lastPeriodHitches),
-                 static_cast<unsigned>(figures.mapHitches));
+  char lastPeriod[kMillisecondsTextSize];
+  char sinceMapStart[kMillisecondsTextSize];
+  FormatMilliseconds(figures.lastPeriodLongestMs, lastPeriod);
+  FormatMilliseconds(figures.mapLongestMs, sinceMapStart);
+  ConsolePrint("longest frame   %s ms last period, %s ms since the map started", lastPeriod,
+               sinceMapStart);
+  char threshold[32] = "warnings off";
+  if (HitchThresholdMs() > 0.0f) {
+    std::snprintf(threshold, sizeof(threshold), "threshold %g ms",
+                  static_cast<double>(HitchThresholdMs()));
   }
+  ConsolePrint("hitches         %u last period, %u since the map started (%s)",
+               static_cast<unsigned>(figures.lastPeriodHitches),
+               static_cast<unsigned>(figures.mapHitches), threshold);
 }
 
 void PrintProcessorLoad() {

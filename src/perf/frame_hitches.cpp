@@ -54,16 +54,6 @@ void RaiseFloor() {
       threshold > 0.0f && threshold < g_periodLongestSeconds ? threshold : g_periodLongestSeconds;
 }
 
-// Milliseconds with one decimal, a tie rounded up on every system (C libraries round a tie in
-// printf differently).
-void FormatTenths(float seconds, char (&text)[24]) {
-  double tenths = std::floor(static_cast<double>(seconds) * 10000.0 + 0.5);
-  if (!(tenths >= 0.0)) tenths = 0.0;
-  if (tenths > 4.0e9) tenths = 4.0e9;
-  const auto value = static_cast<unsigned long>(tenths);
-  std::snprintf(text, sizeof(text), "%lu.%lu", value / 10, value % 10);
-}
-
 // The engine copies the text into fresh memory on every set; an unchanged figure, the common case
 // for the hitch count, is left alone.
 void Publish(cvar_t *variable, const char *text) {
@@ -73,16 +63,16 @@ void Publish(cvar_t *variable, const char *text) {
 }
 
 void PublishFigures() {
-  char text[24];
-  FormatTenths(g_figures.lastPeriodLongestMs / 1000.0f, text);
+  char text[kMillisecondsTextSize];
+  FormatMilliseconds(g_figures.lastPeriodLongestMs, text);
   Publish(g_Bindings.frametimeMax, text);
   std::snprintf(text, sizeof(text), "%u", static_cast<unsigned>(g_figures.lastPeriodHitches));
   Publish(g_Bindings.hitches, text);
 }
 
 void WriteWarning() {
-  char longest[24];
-  FormatTenths(g_pending.longestSeconds, longest);
+  char longest[kMillisecondsTextSize];
+  FormatMilliseconds(g_pending.longestSeconds * 1000.0f, longest);
   const int32_t players = CountPlayersPresent();
   double span = std::floor(static_cast<double>(GameTime() - g_pending.sinceSeconds) + 0.5);
   if (!(span >= 0.0)) span = 0.0;
@@ -111,6 +101,14 @@ void KeepForWarning() {
 }  // namespace
 
 const FrameHitchFigures &FrameHitches() { return g_figures; }
+
+void FormatMilliseconds(float ms, char (&text)[kMillisecondsTextSize]) {
+  double tenths = std::floor(static_cast<double>(ms) * 10.0 + 0.5);
+  if (!(tenths >= 0.0)) tenths = 0.0;
+  if (tenths > 4.0e9) tenths = 4.0e9;
+  const auto value = static_cast<unsigned long>(tenths);
+  std::snprintf(text, sizeof(text), "%lu.%lu", value / 10, value % 10);
+}
 
 float HitchThresholdMs() { return g_thresholdMs; }
 

@@ -2,6 +2,7 @@
 // threshold, which players feel as a freeze and a jump however good the average frame rate is.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // What the last finished measuring period and the running map have seen so far.
@@ -12,6 +13,11 @@ struct FrameHitchFigures {
   uint32_t mapHitches;
 };
 const FrameHitchFigures &FrameHitches();
+
+// A frame length as the operator reads it everywhere, "312.4": one decimal, a tie rounded up on
+// every system (C libraries round a tie in printf differently).
+constexpr size_t kMillisecondsTextSize = 24;
+void FormatMilliseconds(float ms, char (&text)[kMillisecondsTextSize]);
 
 // The hitch threshold in force, in milliseconds; 0 when hitch warnings are off.
 float HitchThresholdMs();
