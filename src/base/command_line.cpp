@@ -1,5 +1,6 @@
 #include "base/command_line.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "base/ascii_text.h"
@@ -25,17 +26,15 @@ bool IsValue(const char *argument) {
   return argument[0] != '\0' && argument[0] != '+' && argument[0] != '-';
 }
 
+// The arguments are each ended by a zero byte, the list by an empty one.
+const char *NextArgument(const char *argument) { return argument + std::strlen(argument) + 1; }
+
 void Apply(const char *name, const char *given) {
   if (g_engfuncs.pfnCVarGetPointer == nullptr || g_engfuncs.pfnCvar_DirectSet == nullptr) return;
   cvar_t *variable = g_engfuncs.pfnCVarGetPointer(name);
   if (variable == nullptr) return;
   char value[kLongestValue + 1];
-  size_t length = 0;
-  while (length < kLongestValue && given[length] != '\0') {
-    value[length] = given[length];
-    ++length;
-  }
-  value[length] = '\0';
+  std::snprintf(value, sizeof(value), "%s", given);
   if (variable->string != nullptr && std::strcmp(variable->string, value) == 0) return;
   g_engfuncs.pfnCvar_DirectSet(variable, value);
   WriteLog(true, LOG_LEVEL_LOG, "Command line: %s set to %s.", name, value);
@@ -44,13 +43,18 @@ void Apply(const char *name, const char *given) {
 }  // namespace
 
 void ApplyCommandLineValues(const char *const names[], int count) {
-  const char *argument = platform::ProcessArguments();
-  while (*argument != '\0') {
-    const char *next = argument + std::strlen(argument) + 1;
-    if (argument[0] == '+') {
-      const char *name = OwnName(names, count, argument + 1);
-      if (name != nullptr && IsValue(next)) Apply(name, next);
-    }
-    argument = next;
+  for (const char *argument = platform::ProcessArguments(); *argument != '\0';
+       argument = NextArgument(argument)) {
+    if (argument[0] != '+') continue;
+    const char *name = OwnName(names, count, argument + 1);
+    if (name != nullptr && IsValue(NextArgument(argument))) Apply(name, NextArgument(argument));
   }
+}
+
+const char *CommandLineValueOf(const char *option) {
+  for (const char *argument = platform::ProcessArguments(); *argument != '\0';
+       argument = NextArgument(argument)) {
+    if (std::strcmp(argument, option) == 0) return NextArgument(argument);
+  }
+  return nullptr;
 }

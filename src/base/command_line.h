@@ -8,3 +8,7 @@
 // line per value set. A name without a value (the last argument, or one followed by another +
 // or - option) is skipped. Nothing else of the command line is run or set.
 void ApplyCommandLineValues(const char *const names[], int count);
+
+// The argument that follows the first argument equal to `option` ("" when the option is the
+// last one), or null when the command line does not hold the option.
+const char *CommandLineValueOf(const char *option);

@@ -1,12 +1,10 @@
 #include "perf/startup.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "base/command_line.h"
 #include "base/globals.h"
 #include "base/plugin_log.h"
-#include "platform/platform.h"
 
 VariableBindings g_Bindings;
 int32_t g_iCurrentTickRate = 100;
@@ -56,18 +54,12 @@ cvar_t *Bind(const char *name) {
 // frame, and is overwritten by start-up in those that only take it as the first value: either
 // way the operator's option and this plug-in work against each other.
 void WarnAboutCommandLineTickRate() {
-  const char *argument = platform::ProcessArguments();
-  while (*argument != '\0') {
-    const char *next = argument + std::strlen(argument) + 1;
-    if (std::strcmp(argument, "-sys_ticrate") == 0) {
-      WriteLog(true, LOG_LEVEL_WARNING,
-               "The server was started with -sys_ticrate %.32s, but QRV Vem-Tark sets the tick "
-               "rate itself: drop -sys_ticrate from the command line.",
-               *next != '\0' ? next : "(no value)");
-      return;
-    }
-    argument = next;
-  }
+  const char *value = CommandLineValueOf("-sys_ticrate");
+  if (value == nullptr) return;
+  WriteLog(true, LOG_LEVEL_WARNING,
+           "The server was started with -sys_ticrate %.32s, but QRV Vem-Tark sets the tick rate "
+           "itself: drop -sys_ticrate from the command line.",
+           *value != '\0' ? value : "(no value)");
 }
 
 // Named by the table itself, so that every variable it lists can be given on the command line.
