@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +9,7 @@
 #include <system_error>
 
 #include "os.h"
+#include "platform/fake_controls.h"
 
 namespace emu {
 
@@ -61,6 +63,17 @@ Session::Session(const SessionOptions &options)
       engine_.AddSteamCacheFile(GameLibraryPath(), StubGameBinaryPath());
     }
   }
+  if (options_.rehldsEngine) {
+    // By the very path, not a private copy: the plug-in looks for the engine by its file name.
+    const fs::path engine = fs::path(root_) / RehldsEngineFileName();
+    std::error_code failure;
+    fs::copy_file(RehldsStandInBinaryPath(), engine, fs::copy_options::overwrite_existing, failure);
+    if (failure) {
+      engine_.RecordFault("cannot copy the stand-in engine library: " + failure.message());
+    } else if (!rehldsEngine_.Load(engine.string())) {
+      engine_.RecordFault("cannot load the stand-in engine library: " + rehldsEngine_.Error());
+    }
+  }
   if (options_.echoConsole) {
     engine_.SetConsoleListener([](const std::string &text) {
       std::fputs(text.c_str(), stdout);
@@ -75,6 +88,8 @@ Session::~Session() {
   metamod_.Unload();
   standalone_.Unload();
   stubGame_.Close();
+  // Only now: the plug-in lets go of its frame hook while it unloads.
+  rehldsEngine_.Unload();
   std::error_code ignored;
   fs::current_path(previousDirectory_, ignored);
   if (!options_.keepRoot) fs::remove_all(root_, ignored);
@@ -155,6 +170,44 @@ void Session::RunLongFrame(double seconds) {
 }
 
 void Session::RunFrame(double seconds) {
+  ResolvePluginClock();
+  int64_t advancedTo = 0;
+  if (advanceClock_ != nullptr) {
+    advanceClock_(static_cast<int64_t>(std::llround(seconds * 1e9)));
+    advancedTo = clockNanoseconds_();
+  }
+  const auto body = [this, seconds, advancedTo] {
+    double frameSeconds = seconds;
+    if (clockNanoseconds_ != nullptr) {
+      // Added only when a hook waited, so that frames nobody held up keep their exact length
+      // and periods end on the frames they always did.
+      const int64_t waited = clockNanoseconds_() - advancedTo;
+      if (waited > 0) frameSeconds += static_cast<double>(waited) * 1e-9;
+    }
+    RunFrameBody(frameSeconds);
+  };
+  if (rehldsEngine_.IsLoaded()) {
+    rehldsEngine_.RunFrame(body);
+  } else {
+    body();
+  }
+}
+
+void Session::ResolvePluginClock() {
+  const Library &library =
+      options_.host == HostMode::kStandalone ? standalone_.library() : metamod_.library();
+  // Each load is a private copy under a new name, so an unchanged name is the same module.
+  if (library.CopyPath() == clockLibraryCopy_) return;
+  clockLibraryCopy_ = library.CopyPath();
+  advanceClock_ = library.Export<QrvFakeAdvanceClockFn>(QRV_FAKE_ADVANCE_CLOCK);
+  clockNanoseconds_ = library.Export<QrvFakeClockNanosecondsFn>(QRV_FAKE_CLOCK_NANOSECONDS);
+  if (advanceClock_ == nullptr || clockNanoseconds_ == nullptr) {
+    advanceClock_ = nullptr;
+    clockNanoseconds_ = nullptr;
+  }
+}
+
+void Session::RunFrameBody(double seconds) {
   engine_.AdvanceTime(seconds);
   Call<&DLL_FUNCTIONS::pfnStartFrame>();
   for (int index = 1; index <= Engine::kMaxClients; ++index) {

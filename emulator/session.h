@@ -12,6 +12,7 @@
 //   EXPECT_TRUE(server.Faults().empty());
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -19,6 +20,7 @@
 
 #include "engine.h"
 #include "metamod_host.h"
+#include "rehlds_stand_in.h"
 #include "standalone_host.h"
 #include "stub_game_library.h"
 
@@ -52,6 +54,10 @@ struct SessionOptions {
   // build loads, GameLibraryFileName()).
   GameLibrary gameLibrary = GameLibrary::kOnDisk;
   std::string gameLibraryName;
+  // A ReHLDS engine: our stand-in engine library sits in the game root under the engine's file
+  // name (RehldsEngineFileName()), loaded before the plug-in and unloaded after it, and every
+  // frame runs inside its SV_Frame hook chain.
+  bool rehldsEngine = false;
   bool echoConsole = false;  // also write console text to standard output as it arrives
   bool keepRoot = false;     // leave the game root on disk afterwards (for a look by hand)
 };
@@ -84,6 +90,9 @@ class Session {
   // plug-in loads it too, when a test wants it to refuse something); IsOpen() false when it is
   // not on disk (yet).
   StubGameLibrary &StubGame();
+  // The stand-in engine library of a session with rehldsEngine; IsLoaded() false otherwise.
+  RehldsStandIn &RehldsEngine() { return rehldsEngine_; }
+  const RehldsStandIn &RehldsEngine() const { return rehldsEngine_; }
 
   // ---- The server's life
   // Loads the plug-in and runs Metamod's start-up sequence (standalone: the engine's load
@@ -103,6 +112,11 @@ class Session {
   // Each frame: game time advances by 1/framesPerSecond and the engine's frame time
   // (globals.frametime) is that step, StartFrame, PlayerPreThink for every client in the game,
   // then the command buffer runs.
+  // With rehldsEngine, all of that is the engine's own frame inside the SV_Frame hook chain, so
+  // the plug-in's hooks run around it (and a hook that does not pass the frame on stops it).
+  // When the plug-in exports the fake platform's clock (the test build), each frame first
+  // advances that clock by the frame's length; whatever the hooks then wait before the frame
+  // runs is added to its game time and frame time, as a real engine's clock would show it.
   void RunFrames(int count, double framesPerSecond);
   // One frame that took that long, a stall: the same steps as a frame of RunFrames, with game
   // time and frame time advanced by `seconds`. Engines clamp the frame time they hand the game
@@ -156,8 +170,14 @@ class Session {
 
  private:
   bool Admit(int index, const std::string &name);
-  // One server frame of that many seconds: time and frame time, StartFrame, thinks, buffer.
+  // One server frame of that many seconds: the fake clock, then through the hook chain (when
+  // there is one) the frame's body.
   void RunFrame(double seconds);
+  // Time and frame time, StartFrame, thinks, buffer.
+  void RunFrameBody(double seconds);
+  // The fake platform's clock of the loaded plug-in, resolved again only when another binary
+  // is loaded; both null for a binary without one.
+  void ResolvePluginClock();
 
   SessionOptions options_;
   std::string previousDirectory_;
@@ -167,6 +187,10 @@ class Session {
   MetamodHost metamod_;
   StandaloneHost standalone_;
   StubGameLibrary stubGame_;
+  RehldsStandIn rehldsEngine_;
+  std::string clockLibraryCopy_;
+  void (*advanceClock_)(int64_t nanoseconds) = nullptr;
+  int64_t (*clockNanoseconds_)() = nullptr;
   bool mapRunning_ = false;
   std::vector<bool> inGame_;
   std::string lastRejectReason_;

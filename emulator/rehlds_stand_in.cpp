@@ -1,0 +1,98 @@
+#include "rehlds_stand_in.h"
+
+#include <filesystem>
+#include <sstream>
+
+#include "os.h"
+
+namespace emu {
+
+std::string RehldsStandInBinaryPath() {
+  return (std::filesystem::path(os::ExecutableDirectory()) / QRV_EMU_STUB_REHLDS_FILE).string();
+}
+
+const char *RehldsEngineFileName() { return QRV_EMU_REHLDS_ENGINE_NAME; }
+
+namespace {
+
+template <typename Function>
+void ResolveInto(void *library, const char *name, Function *into) {
+  *into = reinterpret_cast<Function>(os::LibrarySymbol(library, name));
+}
+
+}  // namespace
+
+bool RehldsStandIn::Load(const std::string &path) {
+  Unload();
+  error_.clear();
+  handle_ = os::OpenLibrary(path, &error_);
+  if (handle_ == nullptr) return false;
+  if (!Resolve()) {
+    error_ = path + " is not the stand-in engine library";
+    Unload();
+    return false;
+  }
+  return true;
+}
+
+bool RehldsStandIn::Resolve() {
+  ResolveInto(handle_, "CreateInterface", &createInterface_);
+  ResolveInto(handle_, "QrvStandIn_SetApiVersion", &setApiVersion_);
+  ResolveInto(handle_, "QrvStandIn_RunFrame", &runFrame_);
+  ResolveInto(handle_, "QrvStandIn_Calls", &calls_);
+  ResolveInto(handle_, "QrvStandIn_ClearCalls", &clearCalls_);
+  ResolveInto(handle_, "QrvStandIn_HookCount", &hookCount_);
+  ResolveInto(handle_, "QrvStandIn_HookPriority", &hookPriority_);
+  return createInterface_ && setApiVersion_ && runFrame_ && calls_ && clearCalls_ && hookCount_ &&
+         hookPriority_;
+}
+
+void RehldsStandIn::Unload() {
+  if (handle_ != nullptr) os::CloseLibrary(handle_);
+  handle_ = nullptr;
+  createInterface_ = nullptr;
+  setApiVersion_ = nullptr;
+  runFrame_ = nullptr;
+  calls_ = nullptr;
+  clearCalls_ = nullptr;
+  hookCount_ = nullptr;
+  hookPriority_ = nullptr;
+}
+
+void *RehldsStandIn::CreateInterface(const char *name, int *returnCode) const {
+  return IsLoaded() ? createInterface_(name, returnCode) : nullptr;
+}
+
+void RehldsStandIn::SetApiVersion(int major, int minor) const {
+  if (IsLoaded()) setApiVersion_(major, minor);
+}
+
+std::vector<std::string> RehldsStandIn::Calls() const {
+  std::vector<std::string> lines;
+  if (!IsLoaded()) return lines;
+  std::istringstream in(calls_());
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+void RehldsStandIn::ClearCalls() const {
+  if (IsLoaded()) clearCalls_();
+}
+
+int RehldsStandIn::HookCount() const { return IsLoaded() ? hookCount_() : 0; }
+
+std::vector<int> RehldsStandIn::Priorities() const {
+  std::vector<int> priorities;
+  for (int index = 0; index < HookCount(); ++index) priorities.push_back(hookPriority_(index));
+  return priorities;
+}
+
+void RehldsStandIn::RunFrame(void (*original)(void *context), void *context) const {
+  if (IsLoaded()) {
+    runFrame_(original, context);
+  } else {
+    original(context);
+  }
+}
+
+}  // namespace emu
