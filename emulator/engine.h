@@ -149,6 +149,7 @@ class Engine {
   // Game time (globals->time) runs per map; pfnTime answers a clock that never goes back.
   void SetTime(double seconds);
   void AdvanceTime(double seconds);
+  static constexpr double kLongestFrameTime = 0.25;
   double Time() const { return mapTime_; }
   double RealTime() const { return realTime_; }
   void SetMapName(const std::string &name);
@@ -156,6 +157,9 @@ class Engine {
   // pfnAllocString: copies into the pool under pStringBase; every offset fits in an int.
   string_t AllocString(const char *text);
   const char *String(string_t offset) const;  // pStringBase + (int)offset
+  // Whether pStringBase + (int)offset lies in the part of the pool AllocString has handed out:
+  // a text the engine owns and keeps, whoever asked for it.
+  bool InStringPool(string_t offset) const;
 
   // ---- Entities
   // Index 0 is the world, 1..maxClients the client slots; both are always in use.

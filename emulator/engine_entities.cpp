@@ -21,7 +21,10 @@ void Engine::AdvanceTime(double seconds) {
   mapTime_ += seconds;
   realTime_ += seconds;
   globals_.time = static_cast<float>(mapTime_);
-  globals_.frametime = static_cast<float>(seconds);
+  // Engines cut the frame time they hand the game to 250 ms (ReHLDS and Xash3D alike), so a
+  // longer stall reaches the game as 250 ms.
+  globals_.frametime =
+      static_cast<float>(seconds < kLongestFrameTime ? seconds : kLongestFrameTime);
 }
 
 void Engine::SetMapName(const std::string &name) { globals_.mapname = AllocString(name.c_str()); }
@@ -45,6 +48,11 @@ const char *Engine::String(string_t offset) const {
   const auto base = reinterpret_cast<uintptr_t>(globals_.pStringBase);
   const auto distance = static_cast<intptr_t>(static_cast<int32_t>(offset));
   return reinterpret_cast<const char *>(base + static_cast<uintptr_t>(distance));
+}
+
+bool Engine::InStringPool(string_t offset) const {
+  const auto distance = static_cast<int64_t>(static_cast<int32_t>(offset));
+  return distance >= 0 && static_cast<uint64_t>(distance) < stringPoolUsed_;
 }
 
 // ---- Entities

@@ -8,7 +8,9 @@
 #include "perf/cpu_monitor.h"
 #include "perf/fps_monitor.h"
 #include "perf/frame_hitches.h"
+#include "perf/frame_pacer.h"
 #include "perf/startup.h"
+#include "sdk/rehlds_api.h"
 
 namespace {
 
@@ -57,6 +59,43 @@ void PrintFrameFigures() {
                static_cast<unsigned>(figures.mapHitches), threshold);
 }
 
+void PrintStartup() {
+  char longest[kMillisecondsTextSize];
+  FormatMilliseconds(FrameHitches().startupLongestMs, longest);
+  ConsolePrint("map start-up    longest frame %s ms (never a hitch)", longest);
+}
+
+void PrintPacing() {
+  const FramePacingFigures &pacing = FramePacing();
+  char api[48] = "";
+  if (pacing.apiMajor != 0) {
+    std::snprintf(api, sizeof(api), " (ReHLDS API %d.%d)", pacing.apiMajor, pacing.apiMinor);
+  }
+  switch (pacing.state) {
+    case PacingState::kOff:
+      ConsolePrint("%s", "pacing          off");
+      return;
+    case PacingState::kNoTarget:
+      ConsolePrint(
+          "%s", "pacing          no target: qrv_vemtark_sysrate and qrv_vemtark_autofps are off");
+      return;
+    case PacingState::kOn:
+      ConsolePrint("pacing          on at %u FPS, %u of %u frames late last period%s",
+                   static_cast<unsigned>(pacing.target),
+                   static_cast<unsigned>(pacing.lastPeriodLate),
+                   static_cast<unsigned>(pacing.lastPeriodFrames), api);
+      return;
+    case PacingState::kNeedsReHLDS:
+      ConsolePrint("%s",
+                   "pacing          unavailable: needs ReHLDS (this engine has no frame hook)");
+      return;
+    case PacingState::kApiTooOld:
+      ConsolePrint("pacing          unavailable: needs ReHLDS API %d.%d or newer%s",
+                   REHLDS_API_VERSION_MAJOR, REHLDS_API_SV_FRAME_MINOR, api);
+      return;
+  }
+}
+
 void PrintProcessorLoad() {
   double percent = 0.0;
   if (LastCpuLoad(&percent)) {
@@ -82,10 +121,16 @@ void PrintMap(const globalvars_t *globals) {
 
 void StatusCommand() {
   PrefixedConsolePrint("Status of %s %s", kPluginName, kPluginVersion);
-  ConsolePrint("frame rate      %u FPS over the last 4 s", static_cast<unsigned>(g_uMeasuredFps));
+  if (g_bMeasuredOnThisMap) {
+    ConsolePrint("frame rate      %u FPS over the last 4 s", static_cast<unsigned>(g_uMeasuredFps));
+  } else {
+    ConsolePrint("%s", "frame rate      not measured yet on this map (the first 4 s still run)");
+  }
   PrintTickRateRule();
   PrintSysTicrate();
   PrintFrameFigures();
+  PrintStartup();
+  PrintPacing();
   PrintProcessorLoad();
   const globalvars_t *globals = gpGlobals;
   if (globals == nullptr) {

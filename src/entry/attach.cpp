@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "base/timer_period.h"
+#include "entry/engine_frame_hook.h"
 #include "perf/startup.h"
 
 namespace {
@@ -14,4 +15,5 @@ void RunAttachWork() {
   // A second attach must not leave the first period without its end.
   RenewTimerResolution(kAttachTimerRequest);
   RunStartup();
+  FindEngineFrameHook();
 }

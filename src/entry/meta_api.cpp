@@ -8,8 +8,11 @@
 #include "base/globals.h"
 #include "base/timer_period.h"
 #include "entry/attach.h"
+#include "entry/engine_frame_hook.h"
 #include "entry/export_api.h"
 #include "entry/standalone.h"
+#include "perf/frame_pacer.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -141,13 +144,19 @@ QRV_EXPORT int Meta_Detach(PLUG_LOADTIME now, PL_UNLOAD_REASON reason) {
                   Plugin_info.name);
     return 0;
   }
-  // Registered commands and variables stay with the engine; only the timer is given back.
+  // Registered commands and variables stay with the engine; the timer and the engine's frame
+  // hook are given back.
+  StopFramePacing();
+  ReleaseEngineFrameHook();
   EndTimerResolution();
   return 1;
 }
 
 void OnProcessDetach() {
-  // A period begun at attach (standalone: at load) and not ended by a forced detach ends here.
+  // A period begun at attach (standalone: at load) and not ended by a forced detach ends here,
+  // and the engine must not call a frame hook in a library that is going away.
+  ReleaseEngineFrameHook();
+  platform::EndWaits();
   EndTimerResolution();
   ReleaseGameLibrary();
   if (g_pszMetaVersionCopy != nullptr) {

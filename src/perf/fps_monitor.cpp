@@ -6,11 +6,14 @@
 #include "base/timer_period.h"
 #include "perf/cpu_monitor.h"
 #include "perf/frame_hitches.h"
+#include "perf/frame_pacer.h"
 #include "perf/startup.h"
 
 uint32_t g_uMeasuredFps = 0;
+bool g_bMeasuredOnThisMap = false;
 uint32_t g_uFrameCounter = 0;
 float g_flNextSampleTime = 0.0f;
+int64_t g_llLastFrameStart = 0;
 
 namespace {
 
@@ -30,6 +33,7 @@ constexpr uint32_t kLowestTarget = 49;
 constexpr int64_t kHighestTickRate = 1200;
 constexpr int64_t kTickRateAfterOvershoot = 1000;
 constexpr int64_t kLowestTickRate = 100;
+constexpr uint32_t kPacedTickRateFactor = 2;
 
 void SetVariableNumber(cvar_t *variable, long long number) {
   char text[64];
@@ -53,6 +57,14 @@ void AdjustTickRateAutomatically() {
 }
 
 void DecideTickRate() {
+  // While frames are paced the engine's own gate must never hold one back: it opens at twice the
+  // target, and on -pingboost 3 a tick rate above 1000 also shortens the loop's wait to 1 us.
+  const uint32_t pacedTarget = ActivePacingTarget();
+  if (pacedTarget != 0) {
+    g_iCurrentTickRate = static_cast<int32_t>(pacedTarget * kPacedTickRateFactor);
+    SetVariableNumber(g_Bindings.sysTicrate, g_iCurrentTickRate);
+    return;
+  }
   switch (CurrentTickRateRule()) {
     case TickRateRule::kPinned:
       g_iCurrentTickRate = VariableToInt32(g_Bindings.sysRate);
@@ -76,11 +88,13 @@ void EndMeasuringPeriod() {
   // really was, so a stalled server shows an inflated figure for one period.
   ++g_uFrameCounter;
   g_uMeasuredFps = g_uFrameCounter / kPeriodDivisor;
+  g_bMeasuredOnThisMap = true;
   SetVariableNumber(g_Bindings.fps, g_uMeasuredFps);
   g_uFrameCounter = 0;
 
   // The rate decided at the end of the previous period, published before this period decides.
   SetVariableNumber(g_Bindings.ticrate, static_cast<uint32_t>(g_iCurrentTickRate));
+  EndPacingPeriod();
   DecideTickRate();
   RefreshTimerResolution();
   RefreshVersion();
@@ -92,13 +106,14 @@ void EndMeasuringPeriod() {
 
 }  // namespace
 
-void MonitorRareFrame() {
+void MonitorRareFrame(int64_t frameNanoseconds, int64_t now) {
   const globalvars_t *globals = gpGlobals;
-  if (globals->frametime > g_flLongFrameFloor) NoteLongFrame(globals->frametime);
+  if (frameNanoseconds > g_llLongFrameFloor) NoteLongFrame(frameNanoseconds, now);
   if (g_bFollowUpDue && !(globals->time < g_flNextSampleTime)) {
     g_bFollowUpDue = false;
     g_flNextSampleTime = g_flFollowUpSampleTime;
     FollowUpHitchPeriod();
+    FollowUpPacingPeriod();
     SampleCpuLoad();
   }
   // The follow-up frame counts like any other, unless it is so late that it ends the running
@@ -134,6 +149,7 @@ int32_t TickRateStep(int64_t gap) {
 
 void ResetMeasuredValues() {
   g_uFrameCounter = 0;
+  g_bMeasuredOnThisMap = false;
   g_bFollowUpDue = false;
   SetVariableString(g_Bindings.fps, "1.0");
   SetVariableString(g_Bindings.ticrate, "1.0");

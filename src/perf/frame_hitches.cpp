@@ -8,7 +8,7 @@
 #include "base/plugin_log.h"
 #include "perf/startup.h"
 
-float g_flLongFrameFloor = -1.0f;
+int64_t g_llLongFrameFloor = -1;
 
 namespace {
 
@@ -17,17 +17,30 @@ namespace {
 constexpr uint32_t kPeriodsBetweenWarnings = 15;
 constexpr float kDefaultThresholdMs = 50.0f;
 
+constexpr int64_t kNanosecondsPerMillisecond = 1000000;
+// The first seconds of a map: the engine still settles in (ReHLDS spends one frame of about half
+// a second on its own start-up work around the 17th frame), and a warning every map change would
+// only teach operators to ignore the warning.
+constexpr int64_t kStartupNanoseconds = 2000000000;
+
 // Hitches counted but not yet written to the log.
 struct PendingHitches {
   uint32_t hitches;
-  float longestSeconds;
+  int64_t longestNanoseconds;
   float thresholdMs;   // the threshold they were counted against
   float sinceSeconds;  // game time at which the first period they come from began
 };
 
 FrameHitchFigures g_figures;
 float g_thresholdMs = kDefaultThresholdMs;
-float g_periodLongestSeconds = 0.0f;
+int64_t g_periodLongestNanoseconds = 0;
+// Frames that begin before this clock reading belong to the map's start-up; the map's first
+// frame sets it.
+int64_t g_startupEnds = 0;
+bool g_firstFrameOfMap = true;
+// The map the waiting hitches happened on: by a second activation without a deactivation the
+// engine already names the new one.
+char g_mapName[64] = "";
 uint32_t g_periodHitches = 0;
 float g_periodStartSeconds = 0.0f;
 PendingHitches g_pending;
@@ -44,14 +57,23 @@ void ReadThreshold() {
   g_thresholdMs = ms;
 }
 
-// The engine's frame time is in seconds; 0 while hitches are off.
-float ThresholdSeconds() { return g_thresholdMs / 1000.0f; }
+// In the clock's nanoseconds; 0 while hitches are off. A threshold beyond any frame is as good as
+// none being reached.
+int64_t ThresholdNanoseconds() {
+  const double ns = static_cast<double>(g_thresholdMs) * kNanosecondsPerMillisecond;
+  return ns < 9.0e18 ? static_cast<int64_t>(ns) : INT64_MAX;
+}
+
+float Milliseconds(int64_t nanoseconds) {
+  return static_cast<float>(static_cast<double>(nanoseconds) / kNanosecondsPerMillisecond);
+}
 
 // A frame is looked at when it could beat the period's longest or is a hitch.
 void RaiseFloor() {
-  const float threshold = ThresholdSeconds();
-  g_flLongFrameFloor =
-      threshold > 0.0f && threshold < g_periodLongestSeconds ? threshold : g_periodLongestSeconds;
+  const int64_t threshold = ThresholdNanoseconds();
+  g_llLongFrameFloor = threshold > 0 && threshold < g_periodLongestNanoseconds
+                           ? threshold
+                           : g_periodLongestNanoseconds;
 }
 
 // The engine copies the text into fresh memory on every set; an unchanged figure, the common case
@@ -72,7 +94,7 @@ void PublishFigures() {
 
 void WriteWarning() {
   char longest[kMillisecondsTextSize];
-  FormatMilliseconds(g_pending.longestSeconds * 1000.0f, longest);
+  FormatMilliseconds(Milliseconds(g_pending.longestNanoseconds), longest);
   const int32_t players = CountPlayersPresent();
   double span = std::floor(static_cast<double>(GameTime() - g_pending.sinceSeconds) + 0.5);
   if (!(span >= 0.0)) span = 0.0;
@@ -80,8 +102,7 @@ void WriteWarning() {
            "Frame hitch: longest frame %s ms, %u %s over %g ms in the last %.0f s on %s with %d "
            "%s.",
            longest, g_pending.hitches, g_pending.hitches == 1 ? "hitch" : "hitches",
-           static_cast<double>(g_pending.thresholdMs), span,
-           gpGlobals != nullptr ? EngineString(gpGlobals->mapname) : "", static_cast<int>(players),
+           static_cast<double>(g_pending.thresholdMs), span, g_mapName, static_cast<int>(players),
            players == 1 ? "player" : "players");
   g_pending = PendingHitches{};
   g_periodsSinceWarning = 0;
@@ -92,8 +113,8 @@ void KeepForWarning() {
   if (g_periodHitches == 0) return;
   if (g_pending.hitches == 0) g_pending.sinceSeconds = g_periodStartSeconds;
   g_pending.hitches += g_periodHitches;
-  if (g_periodLongestSeconds > g_pending.longestSeconds) {
-    g_pending.longestSeconds = g_periodLongestSeconds;
+  if (g_periodLongestNanoseconds > g_pending.longestNanoseconds) {
+    g_pending.longestNanoseconds = g_periodLongestNanoseconds;
   }
   g_pending.thresholdMs = g_thresholdMs;
 }
@@ -112,17 +133,26 @@ void FormatMilliseconds(float ms, char (&text)[kMillisecondsTextSize]) {
 
 float HitchThresholdMs() { return g_thresholdMs; }
 
-void NoteLongFrame(float frameSeconds) {
-  if (g_flLongFrameFloor < 0.0f) {
-    // The first frame after map activation carries the map's loading.
-    RaiseFloor();
+void NoteLongFrame(int64_t frameNanoseconds, int64_t now) {
+  if (g_firstFrameOfMap) {
+    // The first frame after map activation: the time since the last frame is the map's loading.
+    g_firstFrameOfMap = false;
+    g_startupEnds = now + kStartupNanoseconds;
     return;
   }
-  if (frameSeconds > g_periodLongestSeconds) g_periodLongestSeconds = frameSeconds;
-  const float ms = frameSeconds * 1000.0f;
+  if (now - frameNanoseconds < g_startupEnds) {
+    const float ms = Milliseconds(frameNanoseconds);
+    if (ms > g_figures.startupLongestMs) g_figures.startupLongestMs = ms;
+    // Every start-up frame is looked at, so the first one after it raises the floor at once.
+    return;
+  }
+  if (frameNanoseconds > g_periodLongestNanoseconds) {
+    g_periodLongestNanoseconds = frameNanoseconds;
+  }
+  const float ms = Milliseconds(frameNanoseconds);
   if (ms > g_figures.mapLongestMs) g_figures.mapLongestMs = ms;
-  const float threshold = ThresholdSeconds();
-  if (threshold > 0.0f && frameSeconds > threshold) {
+  const int64_t threshold = ThresholdNanoseconds();
+  if (threshold > 0 && frameNanoseconds > threshold) {
     ++g_periodHitches;
     ++g_figures.mapHitches;
   }
@@ -131,26 +161,28 @@ void NoteLongFrame(float frameSeconds) {
 
 void StartHitchWatch() {
   g_figures = FrameHitchFigures{};
-  g_periodLongestSeconds = 0.0f;
+  const char *map = gpGlobals != nullptr ? EngineString(gpGlobals->mapname) : nullptr;
+  std::snprintf(g_mapName, sizeof(g_mapName), "%s", map != nullptr ? map : "");
+  g_periodLongestNanoseconds = 0;
   g_periodHitches = 0;
   g_periodStartSeconds = GameTime();
-  // Whatever the last map left waiting was written at its end.
-  g_pending = PendingHitches{};
   ReadThreshold();
-  g_flLongFrameFloor = -1.0f;
+  g_firstFrameOfMap = true;
+  g_startupEnds = 0;
+  g_llLongFrameFloor = -1;
   PublishFigures();
 }
 
 void EndHitchPeriod() {
-  g_figures.lastPeriodLongestMs = g_periodLongestSeconds * 1000.0f;
+  g_figures.lastPeriodLongestMs = Milliseconds(g_periodLongestNanoseconds);
   g_figures.lastPeriodHitches = g_periodHitches;
   KeepForWarning();
   if (g_periodsSinceWarning < kPeriodsBetweenWarnings) ++g_periodsSinceWarning;
-  g_periodLongestSeconds = 0.0f;
+  g_periodLongestNanoseconds = 0;
   g_periodHitches = 0;
   g_periodStartSeconds = GameTime();
   ReadThreshold();
-  if (g_flLongFrameFloor >= 0.0f) RaiseFloor();
+  if (g_llLongFrameFloor >= 0) RaiseFloor();
 }
 
 void FollowUpHitchPeriod() {
@@ -162,6 +194,6 @@ void FollowUpHitchPeriod() {
 void WritePendingHitches() {
   KeepForWarning();
   g_periodHitches = 0;
-  g_periodLongestSeconds = 0.0f;
+  g_periodLongestNanoseconds = 0;
   if (g_pending.hitches != 0) WriteWarning();
 }

@@ -9,8 +9,9 @@
 struct FrameHitchFigures {
   float lastPeriodLongestMs;  // longest frame of the last finished period
   uint32_t lastPeriodHitches;
-  float mapLongestMs;  // longest frame since the map started (its loading frame left out)
+  float mapLongestMs;  // longest frame since the map's start-up
   uint32_t mapHitches;
+  float startupLongestMs;  // longest frame of the map's start-up, never a hitch
 };
 const FrameHitchFigures &FrameHitches();
 
@@ -22,14 +23,17 @@ void FormatMilliseconds(float ms, char (&text)[kMillisecondsTextSize]);
 // The hitch threshold in force, in milliseconds; 0 when hitch warnings are off.
 float HitchThresholdMs();
 
-// A frame longer than this (in seconds, as the engine's frame time) may be the longest of the
-// period or a hitch, and is looked at by NoteLongFrame; shorter frames cost one comparison.
-// Below zero until the first frame after map activation, the map's loading, has passed.
-extern float g_flLongFrameFloor;
-void NoteLongFrame(float frameSeconds);
+// A frame longer than this (in nanoseconds of the monotonic clock, from one frame's start to the
+// next) may be the longest of the period or a hitch, and is looked at by NoteLongFrame; shorter
+// frames cost one comparison. Below zero while every frame is looked at: the map's first frame,
+// whose time since the last one is the map's loading, and the map's start-up, the frames that
+// begin in its first 2 seconds, whose longest is kept apart and is never a hitch.
+extern int64_t g_llLongFrameFloor;
+// `now` is the clock reading that ended the frame.
+void NoteLongFrame(int64_t frameNanoseconds, int64_t now);
 
 // At map activation, once the configuration is read: figures cleared, threshold read again, and
-// the next frame left out.
+// the next frame taken for the map's first.
 void StartHitchWatch();
 // At the end of every measuring period: the period's figures kept for FrameHitches() and the
 // warning. Cheap enough for the frame that ends the period: it neither sets a variable nor logs.
@@ -37,5 +41,6 @@ void EndHitchPeriod();
 // On the frame after a period ended: the figures published in qrv_frametime_max and qrv_hitches,
 // and the warning line when hitches wait and the last line is at least a minute old.
 void FollowUpHitchPeriod();
-// At map end: whatever hitches wait, those of the unfinished period too, go into one line.
+// At map end, and at an activation that no deactivation preceded: whatever hitches wait, those of
+// the unfinished period too, go into one line.
 void WritePendingHitches();

@@ -6,8 +6,11 @@
 #include "perf/cpu_monitor.h"
 #include "perf/fps_monitor.h"
 #include "perf/frame_hitches.h"
+#include "perf/frame_pacer.h"
 
 void ActivateMap() {
+  // A map that ended without a deactivation still has its hitches written under its own name.
+  WritePendingHitches();
   ResetMeasuredValues();
   LoadConfiguration();
   // The period starts once the configuration is read, so its reading is not counted.
@@ -18,6 +21,8 @@ void ActivateMap() {
   }
   // Players present on the new map are marked again by their first think.
   ClearPlayerPresence();
+  // Last, so a map start that does not pace reads as it always has.
+  StartPacingForMap();
 }
 
 void DeactivateMap() {

@@ -34,6 +34,7 @@ cvar_t g_ConsoleVariables[] = {
     {"qrv_vemtark_hitch_ms", "50", kExternal, 50.0f, nullptr},
     {"qrv_frametime_max", "0", kPublished, 0.0f, nullptr},
     {"qrv_hitches", "0", kPublished, 0.0f, nullptr},
+    {"qrv_vemtark_pace", "0", kExternal, 0.0f, nullptr},
     {nullptr, nullptr, 0, 0.0f, nullptr},
 };
 
@@ -114,6 +115,7 @@ void RunStartup() {
   g_Bindings.hitchMs = Bind("qrv_vemtark_hitch_ms");
   g_Bindings.frametimeMax = Bind("qrv_frametime_max");
   g_Bindings.hitches = Bind("qrv_hitches");
+  g_Bindings.pace = Bind("qrv_vemtark_pace");
 
   PrefixedConsolePrint("%s", kSeparator);
   PrefixedConsolePrint(" %s %s\n", kProductLine, "Made by QRV Dev Team; free for every server.");

@@ -21,6 +21,7 @@ struct VariableBindings {
   cvar_t *hitchMs;       // qrv_vemtark_hitch_ms: frames longer than this are hitches
   cvar_t *frametimeMax;  // qrv_frametime_max: longest frame of the last period, in ms
   cvar_t *hitches;       // qrv_hitches: hitches of the last period
+  cvar_t *pace;          // qrv_vemtark_pace: frames paced to the target (ReHLDS)
 };
 extern VariableBindings g_Bindings;
 

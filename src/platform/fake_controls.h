@@ -24,6 +24,13 @@ typedef void (*QrvFakeSetCommandLineFn)(const char *line);
 // (Windows), or the statistics file read instead of /proc/stat (elsewhere); null for the
 // default. The library is looked for only once, so on Windows this counts before the first map.
 typedef void (*QrvFakeSetCounterSourceFn)(const char *source);
+// The monotonic clock of the fake platform, in nanoseconds: it stands still until advanced, and
+// a wait for a deadline moves it there at once. The emulator's session advances it with every
+// frame by the frame's length.
+typedef void (*QrvFakeAdvanceClockFn)(int64_t nanoseconds);
+typedef int64_t (*QrvFakeClockNanosecondsFn)(void);
+// Every deadline waited for so far, one "until N" per line (N in the fake clock's nanoseconds).
+typedef const char *(*QrvFakeWaitDeadlinesFn)(void);
 }
 
 #define QRV_FAKE_SET_TIMER_MINIMUM "QrvFake_SetTimerMinimum"
@@ -33,3 +40,6 @@ typedef void (*QrvFakeSetCounterSourceFn)(const char *source);
 #define QRV_FAKE_MESSAGE_BOXES "QrvFake_MessageBoxes"
 #define QRV_FAKE_SET_COMMAND_LINE "QrvFake_SetCommandLine"
 #define QRV_FAKE_SET_COUNTER_SOURCE "QrvFake_SetCounterSource"
+#define QRV_FAKE_ADVANCE_CLOCK "QrvFake_AdvanceClock"
+#define QRV_FAKE_CLOCK_NANOSECONDS "QrvFake_ClockNanoseconds"
+#define QRV_FAKE_WAIT_DEADLINES "QrvFake_WaitDeadlines"

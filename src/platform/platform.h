@@ -21,6 +21,23 @@ void GetTimerCaps(TimerCaps *caps);
 void BeginTimerPeriod(uint32_t milliseconds);
 void EndTimerPeriod(uint32_t milliseconds, bool renewed);
 
+// The monotonic clock, in nanoseconds (CLOCK_MONOTONIC through the vDSO, QueryPerformanceCounter):
+// tens of nanoseconds a read, so the frame hook may stamp every frame with it.
+int64_t MonotonicNanoseconds();
+
+// Sleeps until the monotonic clock has reached the deadline; returns at once when it has passed.
+// Never spins: Linux sleeps to the absolute deadline (clock_nanosleep, TIMER_ABSTIME) under the
+// thread's timer slack; Windows waits on a high-resolution waitable timer where the system has
+// one, else on an ordinary one under the raised timer resolution.
+void WaitUntilNanoseconds(int64_t deadline);
+// Gives back what the waits keep (the Windows timer); at unload.
+void EndWaits();
+
+// The interface factory (CreateInterface) the running engine's library exports, when that
+// library is loaded in this process: engine_i486.so (found among the loaded libraries by file
+// name) or swds.dll. Null for any other engine. Calls nothing in the engine.
+void *FindEngineInterfaceFactory();
+
 // A modal message box without owner window; headless platforms print one line on stderr.
 constexpr unsigned kMessageBoxOk = 0x0;
 constexpr unsigned kMessageBoxIconHand = 0x10;
@@ -61,6 +78,14 @@ constexpr char kCurrentGameLibrary[] = "cs_amd64.so";
 #else
 constexpr bool kGameLibraryFromWindowsColumn = false;
 constexpr char kCurrentGameLibrary[] = "cs.so";
+#endif
+
+// Whether the dedicated server's launcher on this system sleeps 1 ms every pass of its loop
+// unless started with -pingboost 3 (Linux); the Windows launcher always sleeps 1 ms.
+#if defined(_WIN32)
+constexpr bool kLauncherSleepsEveryPass = false;
+#else
+constexpr bool kLauncherSleepsEveryPass = true;
 #endif
 
 // The system this binary was built for, as the information texts name it: "Win32", "Win64" or

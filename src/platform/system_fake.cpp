@@ -30,6 +30,11 @@ std::string g_commandLine = "hlds -game cstrike";
 int g_fixedHour = -1;
 int g_fixedMinute = 0;
 int g_fixedSecond = 0;
+// Starts well away from zero, as a real monotonic clock does, so that no code may take zero for
+// "never stamped".
+int64_t g_clockNanoseconds = 1000000000;
+char g_waitDeadlines[1 << 20];
+size_t g_waitDeadlinesLength = 0;
 
 void AppendTimerEvent(const char *what, uint32_t milliseconds) {
   char line[48];
@@ -76,6 +81,26 @@ const char *ProcessArguments() {
   return list;
 }
 
+int64_t MonotonicNanoseconds() { return g_clockNanoseconds; }
+
+void WaitUntilNanoseconds(int64_t deadline) {
+  char line[40];
+  const int length =
+      std::snprintf(line, sizeof(line), "until %lld\n", static_cast<long long>(deadline));
+  const size_t room = sizeof(g_waitDeadlines) - sizeof(kTimerEventsFull);
+  if (length > 0 && g_waitDeadlinesLength + length < room) {
+    std::memcpy(g_waitDeadlines + g_waitDeadlinesLength, line, static_cast<size_t>(length) + 1);
+    g_waitDeadlinesLength += static_cast<size_t>(length);
+  } else if (g_waitDeadlinesLength < room) {
+    std::memcpy(g_waitDeadlines + g_waitDeadlinesLength, kTimerEventsFull,
+                sizeof(kTimerEventsFull));
+    g_waitDeadlinesLength = room;
+  }
+  if (deadline > g_clockNanoseconds) g_clockNanoseconds = deadline;
+}
+
+void EndWaits() {}
+
 TimeOfDay LocalTimeOfDay() {
   if (g_fixedHour >= 0) return TimeOfDay{g_fixedHour, g_fixedMinute, g_fixedSecond};
   std::time_t now = std::time(nullptr);
@@ -108,6 +133,14 @@ QRV_FAKE_EXPORT const char *QrvFake_MessageBoxes(void) { return g_messageBoxes.c
 QRV_FAKE_EXPORT void QrvFake_SetCommandLine(const char *line) {
   g_commandLine = line != nullptr ? line : "";
 }
+
+QRV_FAKE_EXPORT void QrvFake_AdvanceClock(int64_t nanoseconds) {
+  if (nanoseconds > 0) g_clockNanoseconds += nanoseconds;
+}
+
+QRV_FAKE_EXPORT int64_t QrvFake_ClockNanoseconds(void) { return g_clockNanoseconds; }
+
+QRV_FAKE_EXPORT const char *QrvFake_WaitDeadlines(void) { return g_waitDeadlines; }
 
 QRV_FAKE_EXPORT void QrvFake_SetCounterSource(const char *source) {
   platform::OverrideCounterSource(source);
