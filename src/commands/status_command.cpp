@@ -10,6 +10,7 @@
 #include "perf/frame_hitches.h"
 #include "perf/frame_pacer.h"
 #include "perf/startup.h"
+#include "perf/tick_rate_rule.h"
 #include "sdk/rehlds_api.h"
 
 namespace {

@@ -27,9 +27,6 @@ float g_flFollowUpSampleTime = 0.0f;
 
 constexpr float kPeriodSeconds = 4.0f;
 constexpr uint32_t kPeriodDivisor = 4;
-// A fixed tick rate must be above this; the single-precision 49.99 is a little above 49.99.
-constexpr float kFixedRateThreshold = 49.99f;
-constexpr uint32_t kLowestTarget = 49;
 constexpr int64_t kHighestTickRate = 1200;
 constexpr int64_t kTickRateAfterOvershoot = 1000;
 constexpr int64_t kLowestTickRate = 100;
@@ -123,18 +120,6 @@ void MonitorRareFrame(int64_t frameNanoseconds, int64_t now) {
     return;
   }
   EndMeasuringPeriod();
-}
-
-TickRateRule CurrentTickRateRule() {
-  if (g_Bindings.sysRate != nullptr && g_Bindings.sysRate->value > kFixedRateThreshold) {
-    return TickRateRule::kPinned;
-  }
-  // The target is compared as the unsigned number the adjustment works with.
-  if (g_Bindings.autoFps != nullptr &&
-      static_cast<uint32_t>(VariableToInt32(g_Bindings.autoFps)) > kLowestTarget) {
-    return TickRateRule::kTarget;
-  }
-  return TickRateRule::kNeither;
 }
 
 int32_t TickRateStep(int64_t gap) {

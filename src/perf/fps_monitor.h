@@ -7,6 +7,7 @@
 
 #include "base/globals.h"
 #include "perf/frame_hitches.h"
+#include "perf/tick_rate_rule.h"
 #include "platform/platform.h"
 
 // Frame rate of the last finished period (frames / 4). It carries over into the next map until
@@ -55,11 +56,6 @@ inline void MonitorFrame() {
 void ResetMeasuredValues();
 // The first period of the map ends 4 seconds of game time from now.
 void StartMeasuringPeriod();
-
-// What the tick rate follows at the end of each period: the fixed rate of qrv_vemtark_sysrate,
-// the target frame rate of qrv_vemtark_autofps, or neither (it stays where it is).
-enum class TickRateRule { kPinned, kTarget, kNeither };
-TickRateRule CurrentTickRateRule();
 
 // The step the automatic adjustment takes for a gap between target and measured frame rate.
 int32_t TickRateStep(int64_t gap);

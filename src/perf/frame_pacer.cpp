@@ -2,8 +2,8 @@
 
 #include "base/command_line.h"
 #include "base/plugin_log.h"
-#include "perf/fps_monitor.h"
 #include "perf/startup.h"
+#include "perf/tick_rate_rule.h"
 #include "platform/platform.h"
 #include "sdk/rehlds_api.h"
 

@@ -1,0 +1,23 @@
+#include "perf/tick_rate_rule.h"
+
+#include <cstdint>
+
+#include "perf/startup.h"
+
+namespace {
+// A fixed tick rate must be above this; the single-precision 49.99 is a little above 49.99.
+constexpr float kFixedRateThreshold = 49.99f;
+constexpr uint32_t kLowestTarget = 49;
+}  // namespace
+
+TickRateRule CurrentTickRateRule() {
+  if (g_Bindings.sysRate != nullptr && g_Bindings.sysRate->value > kFixedRateThreshold) {
+    return TickRateRule::kPinned;
+  }
+  // The target is compared as the unsigned number the adjustment works with.
+  if (g_Bindings.autoFps != nullptr &&
+      static_cast<uint32_t>(VariableToInt32(g_Bindings.autoFps)) > kLowestTarget) {
+    return TickRateRule::kTarget;
+  }
+  return TickRateRule::kNeither;
+}
