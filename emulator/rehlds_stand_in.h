@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace emu {
@@ -44,8 +45,9 @@ class RehldsStandIn {
   // `original` runs alone, as on an engine without hooks.
   void RunFrame(void (*original)(void *context), void *context) const;
   template <typename Frame>
-  void RunFrame(Frame &original) const {
-    RunFrame(&Trampoline<Frame>, const_cast<void *>(static_cast<const void *>(&original)));
+  void RunFrame(Frame &&original) const {
+    using Callable = std::remove_reference_t<Frame>;
+    RunFrame(&Trampoline<Callable>, const_cast<void *>(static_cast<const void *>(&original)));
   }
 
  private:
