@@ -57,11 +57,15 @@ class FakePlatform {
         messageBoxes_(library.Export<QrvFakeMessageBoxesFn>(QRV_FAKE_MESSAGE_BOXES)),
         setTimerEventSink_(
             library.Export<QrvFakeSetTimerEventSinkFn>(QRV_FAKE_SET_TIMER_EVENT_SINK)),
-        setCounterSource_(library.Export<QrvFakeSetCounterSourceFn>(QRV_FAKE_SET_COUNTER_SOURCE)) {}
+        setCounterSource_(library.Export<QrvFakeSetCounterSourceFn>(QRV_FAKE_SET_COUNTER_SOURCE)),
+        setCommandLine_(library.Export<QrvFakeSetCommandLineFn>(QRV_FAKE_SET_COMMAND_LINE)),
+        clockNanoseconds_(library.Export<QrvFakeClockNanosecondsFn>(QRV_FAKE_CLOCK_NANOSECONDS)),
+        waitDeadlines_(library.Export<QrvFakeWaitDeadlinesFn>(QRV_FAKE_WAIT_DEADLINES)) {}
 
   bool Resolved() const {
     return setTimerMinimum_ && timerEvents_ && setLocalTime_ && messageBoxes_ &&
-           setTimerEventSink_ && setCounterSource_;
+           setTimerEventSink_ && setCounterSource_ && setCommandLine_ && clockNanoseconds_ &&
+           waitDeadlines_;
   }
   void SetTimerMinimum(uint32_t milliseconds) const { setTimerMinimum_(milliseconds); }
   std::vector<std::string> TimerEvents() const { return Lines(timerEvents_()); }
@@ -71,6 +75,10 @@ class FakePlatform {
   void SetTimerEventSink(QrvFakeTimerEventSinkFn sink) const { setTimerEventSink_(sink); }
   // pdh.dll (Windows) or /proc/stat (elsewhere) replaced by this library or file; null restores.
   void SetCounterSource(const char *source) const { setCounterSource_(source); }
+  void SetCommandLine(const char *line) const { setCommandLine_(line); }
+  // The fake monotonic clock, and every deadline a wait was asked for ("until N" lines).
+  int64_t ClockNanoseconds() const { return clockNanoseconds_(); }
+  std::vector<std::string> WaitDeadlines() const { return Lines(waitDeadlines_()); }
 
   // Every begun period ended exactly once, in order, and nothing ended that was not begun.
   ::testing::AssertionResult TimerBalanced() const { return Balanced(TimerEvents()); }
@@ -101,6 +109,9 @@ class FakePlatform {
   QrvFakeMessageBoxesFn messageBoxes_;
   QrvFakeSetTimerEventSinkFn setTimerEventSink_;
   QrvFakeSetCounterSourceFn setCounterSource_;
+  QrvFakeSetCommandLineFn setCommandLine_;
+  QrvFakeClockNanosecondsFn clockNanoseconds_;
+  QrvFakeWaitDeadlinesFn waitDeadlines_;
 };
 
 inline emu::SessionOptions TestBuild() {
