@@ -59,13 +59,14 @@ class FakePlatform {
             library.Export<QrvFakeSetTimerEventSinkFn>(QRV_FAKE_SET_TIMER_EVENT_SINK)),
         setCounterSource_(library.Export<QrvFakeSetCounterSourceFn>(QRV_FAKE_SET_COUNTER_SOURCE)),
         setCommandLine_(library.Export<QrvFakeSetCommandLineFn>(QRV_FAKE_SET_COMMAND_LINE)),
+        advanceClock_(library.Export<QrvFakeAdvanceClockFn>(QRV_FAKE_ADVANCE_CLOCK)),
         clockNanoseconds_(library.Export<QrvFakeClockNanosecondsFn>(QRV_FAKE_CLOCK_NANOSECONDS)),
         waitDeadlines_(library.Export<QrvFakeWaitDeadlinesFn>(QRV_FAKE_WAIT_DEADLINES)) {}
 
   bool Resolved() const {
     return setTimerMinimum_ && timerEvents_ && setLocalTime_ && messageBoxes_ &&
-           setTimerEventSink_ && setCounterSource_ && setCommandLine_ && clockNanoseconds_ &&
-           waitDeadlines_;
+           setTimerEventSink_ && setCounterSource_ && setCommandLine_ && advanceClock_ &&
+           clockNanoseconds_ && waitDeadlines_;
   }
   void SetTimerMinimum(uint32_t milliseconds) const { setTimerMinimum_(milliseconds); }
   std::vector<std::string> TimerEvents() const { return Lines(timerEvents_()); }
@@ -78,6 +79,7 @@ class FakePlatform {
   void SetCommandLine(const char *line) const { setCommandLine_(line); }
   // The fake monotonic clock, and every deadline a wait was asked for ("until N" lines).
   int64_t ClockNanoseconds() const { return clockNanoseconds_(); }
+  void AdvanceClock(int64_t nanoseconds) const { advanceClock_(nanoseconds); }
   std::vector<std::string> WaitDeadlines() const { return Lines(waitDeadlines_()); }
 
   // Every begun period ended exactly once, in order, and nothing ended that was not begun.
@@ -110,6 +112,7 @@ class FakePlatform {
   QrvFakeSetTimerEventSinkFn setTimerEventSink_;
   QrvFakeSetCounterSourceFn setCounterSource_;
   QrvFakeSetCommandLineFn setCommandLine_;
+  QrvFakeAdvanceClockFn advanceClock_;
   QrvFakeClockNanosecondsFn clockNanoseconds_;
   QrvFakeWaitDeadlinesFn waitDeadlines_;
 };
