@@ -119,8 +119,8 @@ class Session {
   // runs is added to its game time and frame time, as a real engine's clock would show it.
   void RunFrames(int count, double framesPerSecond);
   // One frame that took that long, a stall: the same steps as a frame of RunFrames, with game
-  // time and frame time advanced by `seconds`. Engines clamp the frame time they hand the game
-  // (Xash3D to 250 ms); this one does not, so a test chooses what the engine reports.
+  // time advanced by `seconds`; like real engines, the frame time handed to the game is cut to
+  // 250 ms.
   void RunLongFrame(double seconds);
 
   // ---- Clients
