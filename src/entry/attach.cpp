@@ -15,5 +15,9 @@ void RunAttachWork() {
   // A second attach must not leave the first period without its end.
   RenewTimerResolution(kAttachTimerRequest);
   RunStartup();
+  // A resolution given on the command line holds from now, not from the first period's end.
+  if (g_Bindings.sleepSm != nullptr && VariableToInt32(g_Bindings.sleepSm) != kAttachTimerRequest) {
+    RenewTimerResolution(static_cast<uint32_t>(VariableToInt32(g_Bindings.sleepSm)));
+  }
   FindEngineFrameHook();
 }

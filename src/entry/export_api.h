@@ -1,12 +1,5 @@
-// Marks the nine functions the engine and Metamod look up by name. On Windows the module
-// definition file names them (undecorated); elsewhere the version script keeps only them.
+// The nine functions the engine and Metamod look up by name (QRV_EXPORT in sdk/exports.h).
 #pragma once
-
-#if defined(_WIN32)
-#define QRV_EXPORT extern "C"
-#else
-#define QRV_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
 
 #include "sdk/exports.h"
 

@@ -1,4 +1,5 @@
-// The waitable timer the Windows wait sleeps on, apart so that the unit tests reach it.
+// The Windows clock and the waitable timer the waits sleep on, apart so that the unit tests reach
+// them (the plug-in reaches them through MonotonicNanoseconds and WaitUntilNanoseconds).
 #pragma once
 
 #include <cstdint>
@@ -7,9 +8,11 @@ namespace platform {
 
 enum class WaitTimerKind { kNone, kHighResolution, kOrdinary };
 
-// Sleeps about that many nanoseconds on the process's wait timer, never less; false when no
-// timer could be made (the caller then sleeps in whole milliseconds).
-bool SleepOnWaitTimer(int64_t nanoseconds);
+// QueryPerformanceCounter in nanoseconds.
+int64_t PerformanceCounterNanoseconds();
+// Sleeps on the process's wait timer until the performance counter reaches the deadline, never
+// returning before it; whole milliseconds of Sleep when no timer can be made.
+void WaitOnTimerUntil(int64_t deadline);
 // Which timer the waits use; kNone until the first wait made one.
 WaitTimerKind WaitTimerInUse();
 // Closes the timer; the next wait makes a new one.

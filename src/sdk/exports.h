@@ -14,6 +14,15 @@
 #endif
 #endif
 
+// Marks the functions the engine and Metamod look up by name, with C linkage. On Windows the
+// module definition file names them (undecorated); elsewhere they are the only symbols made
+// visible (the version script keeps only them).
+#if defined(_WIN32)
+#define QRV_EXPORT extern "C"
+#else
+#define QRV_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
 #define SV_BLENDING_INTERFACE_VERSION 1
 #define MAXSTUDIOBONES 128
 

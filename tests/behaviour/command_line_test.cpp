@@ -84,3 +84,31 @@ TEST(CommandLineSettings, OwnVariablesAreAppliedOnceRegisteredAndNothingElse) {
 }
 
 }  // namespace
+
+namespace {
+
+// The timer resolution asked for at attach is the command line's, not a first fixed 3 ms that the
+// first period's end would correct only 4 seconds later.
+TEST(CommandLine, TimerResolutionFromTheCommandLineHoldsFromAttach) {
+  struct Case {
+    const char *commandLine;
+    Log events;  // the timer's begin and end calls up to the end of attach
+  };
+  const Case cases[] = {
+      {"hlds -game cstrike", {"begin 3"}},
+      {"hlds +qrv_vemtark_sleepsm 7", {"begin 3", "end 3", "begin 7"}},
+      {"hlds +qrv_vemtark_sleepsm 30", {"begin 3", "end 3", "begin 10"}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.commandLine);
+    emu::Session server(qrvtest::TestBuild());
+    ASSERT_TRUE(server.metamod().Load(server.PluginPath()));
+    const qrvtest::FakePlatform fake(server.metamod().library());
+    fake.SetCommandLine(c.commandLine);
+    ASSERT_TRUE(server.Attach());
+    EXPECT_EQ(c.events, fake.TimerEvents());
+    EXPECT_TRUE(Log{} == server.Faults());
+  }
+}
+
+}  // namespace
