@@ -1,8 +1,13 @@
 // The demo server: plays a short Counter-Strike server session with the plug-in under the
-// emulated Metamod and prints the server console as it goes. `--console` takes the operator's
-// commands from standard input instead of the scripted session; `--standalone` has the engine
-// load the plug-in as its game library, over our stub game library.
+// emulated Metamod, on a ReHLDS engine, and prints the server console as it goes. `--console`
+// takes the operator's commands from standard input instead of the scripted session;
+// `--standalone` has the engine load the plug-in as its game library, over our stub game library.
+//
+// Game time is emulated and runs far faster than the real clock, except where the plug-in reads
+// the real clock: it measures frame lengths with it (so the first map's start-up and the stall
+// take real time) and frame pacing waits on it (so paced frames take real time, as on a server).
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +18,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "session.h"
@@ -25,6 +31,11 @@ namespace fs = std::filesystem;
 constexpr double kMachineFrameCeiling = 500.0;
 // The engine never runs slower than this, whatever sys_ticrate says.
 constexpr double kLowestFrameRate = 10.0;
+// The plug-in counts every frame of a map's first 2 s of real time as the map's start-up, never a
+// hitch; the first map runs this long in real time, so that its stall is a hitch as on a server.
+constexpr double kRealTimeStartSeconds = 2.2;
+// Frame pacing takes hold at the end of the running 4-second period.
+constexpr double kLongestWaitForPacing = 4.5;
 
 const char kUsage[] =
     "usage: qrv_demo [--console | --trace <file> <start> <target> <seconds>] [--standalone]\n"
@@ -57,8 +68,22 @@ const char *VariableText(emu::Session &server, const char *name) {
 
 void Section(const std::string &title) { std::printf("\n== %s ==\n", title.c_str()); }
 
+using SteadyClock = std::chrono::steady_clock;
+
+SteadyClock::duration RealSeconds(double seconds) {
+  return std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(seconds));
+}
+
+// A variable's value as a whole number, 0 when it is none the engine could hold in an int.
+int WholeValue(emu::Session &server, const char *name) {
+  const cvar_t *variable = server.engine().FindCvar(name);
+  if (variable == nullptr || !(variable->value > -1.0e9f && variable->value < 1.0e9f)) return 0;
+  return static_cast<int>(variable->value);
+}
+
 // Runs frames for a span of game time at the rate the server would reach: sys_ticrate, held
-// under the machine's ceiling, with a little jitter that repeats from run to run.
+// under the machine's ceiling, with a little jitter that repeats from run to run; while the
+// plug-in paces frames, its target.
 class FrameClock {
  public:
   explicit FrameClock(emu::Session &server) : server_(server), jitter_(20240229u) {}
@@ -68,21 +93,33 @@ class FrameClock {
 
   void Run(double seconds) {
     const double end = server_.engine().Time() + seconds;
-    while (server_.engine().Time() < end) {
-      const cvar_t *ticrate = server_.engine().FindCvar("sys_ticrate");
-      double rate = ticrate != nullptr ? ticrate->value : 100.0;
-      rate = std::clamp(rate, kLowestFrameRate, kMachineFrameCeiling);
-      rate *= std::uniform_real_distribution<double>(0.97, 1.0)(jitter_);
-      // A quarter of a second at a time, so a change of sys_ticrate takes effect soon.
-      const int frames = std::max(1, static_cast<int>(rate / 4.0));
-      server_.RunFrames(frames, rate);
-      if (trace_ != nullptr) {
-        std::fprintf(trace_, "%.2f %.1f %s %s\n", server_.engine().Time(), rate,
-                     VariableText(server_, "qrv_fps"), VariableText(server_, "sys_ticrate"));
-      }
-      framesSinceReport_ += frames;
-      if (trace_ == nullptr && server_.engine().Time() >= nextReport_) Report();
+    while (server_.engine().Time() < end) Step();
+  }
+
+  // Until the plug-in paces frames, or that much game time has passed.
+  void RunUntilPaced(double longest) {
+    const double end = server_.engine().Time() + longest;
+    while (PacedRate() == 0.0 && server_.engine().Time() < end) Step();
+  }
+
+  // The next `seconds` of game time take as long on the real clock, frame by frame.
+  void KeepRealTimeFor(double seconds) {
+    gameAnchor_ = server_.engine().Time();
+    realAnchor_ = SteadyClock::now();
+    realTimeUntil_ = gameAnchor_ + seconds;
+  }
+
+  // One frame that starts `seconds` after the last one on the real clock, which is what the
+  // plug-in measures, and takes as long in game time.
+  void Stall(double seconds) {
+    const SteadyClock::time_point due = lastFrameStart_ + RealSeconds(seconds);
+    // Slept to just short of the instant and waited out on the clock: a sleep alone may wake up
+    // later than the tenth of a millisecond the plug-in shows.
+    std::this_thread::sleep_until(due - std::chrono::milliseconds(2));
+    while (SteadyClock::now() < due) {
     }
+    lastFrameStart_ = SteadyClock::now();
+    server_.RunLongFrame(seconds);
   }
 
   void ResetReports() {
@@ -106,9 +143,67 @@ class FrameClock {
     nextReport_ = now + 4.0;
   }
 
+  // A quarter of a second at a time, so a change of sys_ticrate takes effect soon.
+  void Step() {
+    double rate = PacedRate();
+    if (rate > 0.0) {
+      rate = std::min(rate, kMachineFrameCeiling);
+    } else {
+      const cvar_t *ticrate = server_.engine().FindCvar("sys_ticrate");
+      rate = ticrate != nullptr ? ticrate->value : 100.0;
+      rate = std::clamp(rate, kLowestFrameRate, kMachineFrameCeiling);
+      rate *= std::uniform_real_distribution<double>(0.97, 1.0)(jitter_);
+    }
+    const int frames = std::max(1, static_cast<int>(rate / 4.0));
+    RunFrames(frames, rate);
+    if (trace_ != nullptr) {
+      std::fprintf(trace_, "%.2f %.1f %s %s\n", server_.engine().Time(), rate,
+                   VariableText(server_, "qrv_fps"), VariableText(server_, "sys_ticrate"));
+    }
+    framesSinceReport_ += frames;
+    if (trace_ == nullptr && server_.engine().Time() >= nextReport_) Report();
+  }
+
+  // While the map's start keeps real time, frame by frame, each at its instant; then the last
+  // frame on its own, so that a stall can be timed from its start.
+  void RunFrames(int frames, double rate) {
+    while (frames > 0 && server_.engine().Time() < realTimeUntil_) {
+      std::this_thread::sleep_until(realAnchor_ +
+                                    RealSeconds(server_.engine().Time() - gameAnchor_));
+      RunFrame(rate);
+      --frames;
+    }
+    if (frames > 1) server_.RunFrames(frames - 1, rate);
+    if (frames > 0) RunFrame(rate);
+  }
+
+  void RunFrame(double rate) {
+    lastFrameStart_ = SteadyClock::now();
+    server_.RunFrames(1, rate);
+  }
+
+  // The frame rate the plug-in paces to, 0 while it does not. It holds every frame until the
+  // frame's deadline on the real clock, so the server runs at the target whatever sys_ticrate
+  // allows; once it paces it sets sys_ticrate to twice the target, which is how this tells.
+  double PacedRate() {
+    if (!server_.RehldsEngine().IsLoaded() || WholeValue(server_, "qrv_vemtark_pace") == 0) {
+      return 0.0;
+    }
+    const cvar_t *pinned = server_.engine().FindCvar("qrv_vemtark_sysrate");
+    const int target = pinned != nullptr && pinned->value > 49.99f
+                           ? WholeValue(server_, "qrv_vemtark_sysrate")
+                           : WholeValue(server_, "qrv_vemtark_autofps");
+    if (target < 50 || WholeValue(server_, "sys_ticrate") != 2 * target) return 0.0;
+    return target;
+  }
+
   emu::Session &server_;
   std::mt19937 jitter_;
   std::FILE *trace_ = nullptr;
+  SteadyClock::time_point lastFrameStart_{};
+  SteadyClock::time_point realAnchor_{};
+  double gameAnchor_ = 0.0;
+  double realTimeUntil_ = 0.0;
   double nextReport_ = 4.0;
   double lastReportTime_ = 0.0;
   long framesSinceReport_ = 0;
@@ -283,6 +378,7 @@ bool StartUp(emu::Session &server, FrameClock &clock) {
 void ScriptedSession(emu::Session &server, FrameClock &clock) {
   ClientConsoles consoles(server);
   Section("frames");
+  clock.KeepRealTimeFor(kRealTimeStartSeconds);
   clock.Run(9.0);
 
   Section("clients");
@@ -299,7 +395,7 @@ void ScriptedSession(emu::Session &server, FrameClock &clock) {
 
   Section("a hitch");
   std::printf("(the engine stalls: one frame of 312.4 ms)\n");
-  server.RunLongFrame(0.3124);
+  clock.Stall(0.3124);
   // The period ends within 4 s, and the frame after it writes the warning.
   clock.Run(4.0);
   Operator(server, "qrv_frametime_max");
@@ -345,6 +441,16 @@ void ScriptedSession(emu::Session &server, FrameClock &clock) {
   clock.ResetReports();
   clock.Run(5.0);
   consoles.PrintNew();
+
+  Section("frame pacing (ReHLDS)");
+  // From the end of the running period on, every frame waits on the real clock for its deadline,
+  // so this part takes about 4 s.
+  Operator(server, "qrv_vemtark_autofps 300");
+  Operator(server, "qrv_vemtark_pace 1");
+  clock.RunUntilPaced(kLongestWaitForPacing);
+  clock.ResetReports();
+  clock.Run(4.2);
+  Operator(server, "qrv_vemtark_status");
 
   Section("plugin log");
   PrintLogTail(server, 25);
@@ -452,6 +558,7 @@ int main(int argc, char **argv) {
   emu::SessionOptions sessionOptions;
   sessionOptions.pluginPath = options.plugin;
   sessionOptions.echoConsole = options.trace.empty();
+  sessionOptions.rehldsEngine = true;
   if (options.standalone) sessionOptions.host = emu::HostMode::kStandalone;
   emu::Session server(sessionOptions);
   std::printf(options.standalone
