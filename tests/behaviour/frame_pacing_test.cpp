@@ -274,3 +274,27 @@ TEST_F(Pacing, SaysOnceAMapWhyItCannotPace) {
 }
 
 }  // namespace
+
+namespace {
+
+// Standalone, the engine loads the plug-in as its game library: pacing finds the engine the same
+// way, and the hook leaves the chain when the library is unloaded.
+TEST(PacingStandalone, PacesAndLeavesTheChainAtUnload) {
+  emu::SessionOptions options = OnReHLDS();
+  options.host = emu::HostMode::kStandalone;
+  emu::Session server(options);
+  server.StartServer();
+  server.Command("qrv_vemtark_pace 1");
+  server.Command("qrv_vemtark_autofps 250");
+  server.StartMap("de_dust2");
+  EXPECT_EQ(std::vector<int>{255}, server.RehldsEngine().Priorities());
+  const qrvtest::FakePlatform fake(server.standalone().library());
+  server.RunFrames(2, 1000.0);
+  EXPECT_EQ(1u, fake.WaitDeadlines().size());
+  EXPECT_EQ("until " + std::to_string(fake.ClockNanoseconds()), fake.WaitDeadlines().back());
+  server.standalone().Unload();
+  EXPECT_EQ(0, server.RehldsEngine().HookCount());
+  EXPECT_EQ(Texts{}, server.Faults());
+}
+
+}  // namespace
