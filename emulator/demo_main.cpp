@@ -42,7 +42,7 @@ const char kUsage[] =
     "                [--plugin <binary>] [--addons <addons/qrv_vemtark folder>]\n"
     "  --console  read operator commands from standard input; one second of frames passes\n"
     "             after each line. Besides server commands: map <name>, connect <name>,\n"
-    "             disconnect <index>, wait <seconds>, clients, quit.\n"
+    "             disconnect <index>, wait <seconds>, clients, help, quit.\n"
     "  --trace <file> <start> <target> <seconds>  no session: pins the tick rate at start\n"
     "             (qrv_vemtark_sysrate) for 12 s, then steers towards target\n"
     "             (qrv_vemtark_autofps) for the rest of that much game time, writing one line\n"
@@ -460,9 +460,19 @@ void ScriptedSession(emu::Session &server, FrameClock &clock) {
   server.Call<&NEW_DLL_FUNCTIONS::pfnGameShutdown>();
 }
 
+// What a newcomer at the demo's console needs first: the figures come from 4-second periods, so
+// time has to pass before the first one reads anything but 0.
+const char kConsoleHelp[] =
+    "Type server commands as at a server console (qrv_vemtark_status, qrv_fps, "
+    "qrv_vemtark_help, ...).\n"
+    "The demo's own: map <name>, connect <name>, disconnect <index>, clients (what the clients'\n"
+    "consoles received), wait <seconds>, help, quit. One second of frames passes after every\n"
+    "line; the frame rate is measured over 4 seconds, so type wait 4 before the first figures.\n";
+
 void ConsoleSession(emu::Session &server, FrameClock &clock) {
   ClientConsoles consoles(server);
   Section("console (type quit to leave)");
+  std::fputs(kConsoleHelp, stdout);
   std::string line;
   while (true) {
     std::printf("] ");
@@ -473,6 +483,10 @@ void ConsoleSession(emu::Session &server, FrameClock &clock) {
     std::string argument;
     words >> verb >> argument;
     if (verb == "quit" || verb == "exit") break;
+    if (verb == "help") {
+      std::fputs(kConsoleHelp, stdout);
+      continue;
+    }
     if (verb == "map" && !argument.empty()) {
       server.StartMap(argument);
       clock.ResetReports();
