@@ -55,16 +55,6 @@ const char *EngineString(string_t offset) {
   return reinterpret_cast<const char *>(base + delta);
 }
 
-string_t MakeEngineString(const char *text) {
-  if (gpGlobals == nullptr || gpGlobals->pStringBase == nullptr) return 0;
-  uintptr_t base = reinterpret_cast<uintptr_t>(gpGlobals->pStringBase);
-  uintptr_t address = reinterpret_cast<uintptr_t>(text);
-  int64_t distance = static_cast<intptr_t>(address - base);
-  if (distance >= INT32_MIN && distance <= INT32_MAX) return static_cast<string_t>(distance);
-  if (g_engfuncs.pfnAllocString == nullptr) return 0;
-  return static_cast<string_t>(g_engfuncs.pfnAllocString(text));
-}
-
 bool EngineStringEquals(string_t offset, const char *text) {
   return std::strcmp(EngineString(offset), text) == 0;
 }

@@ -36,10 +36,9 @@ extern const char kBuildTime[];
 extern const char kPluginAuthor[];
 extern const char kPluginUrl[];
 
-// STRING() and MAKE_STRING() over the engine's string base. Offsets are signed 32-bit, so on a
-// 64-bit host a text that lies too far from the base is copied into the engine's pool instead.
+// STRING() over the engine's string base; offsets are signed 32-bit. A string handed to the
+// engine comes from pfnAllocString: an offset to a text of the plug-in's would outlive it.
 const char *EngineString(string_t offset);
-string_t MakeEngineString(const char *text);
 bool EngineStringEquals(string_t offset, const char *text);
 
 inline void SetMetaResult(META_RES result) {

@@ -46,6 +46,18 @@ namespace {
 // Brushes drawn with this render mode must not stay world brushes.
 constexpr int kWorldBrushClearRenderMode = kRenderTransTexture;
 
+// The target and name every player_weaponstrip gets. The engine reads an entity's strings for as
+// long as the entity lives, after a forced unload of the plug-in too, so the text is the
+// engine's own copy. The engine frees its strings with the map: one copy a map, 0 until made.
+string_t g_fakeTarget = 0;
+
+string_t FakeTarget() {
+  if (g_fakeTarget == 0 && g_engfuncs.pfnAllocString != nullptr) {
+    g_fakeTarget = static_cast<string_t>(g_engfuncs.pfnAllocString("fake"));
+  }
+  return g_fakeTarget;
+}
+
 void RegisterCommand(const char *name, void (*handler)()) {
   if (name == nullptr || name[0] == '\0' || handler == nullptr) return;
   if (g_engfuncs.pfnAddServerCommand == nullptr) return;
@@ -82,10 +94,11 @@ void GameInit() {
 
 int Spawn(edict_t *pent) {
   if (pent != nullptr && EngineStringEquals(pent->v.classname, "player_weaponstrip")) {
-    static const char kFake[] = "fake";
-    string_t fake = MakeEngineString(kFake);
-    pent->v.target = fake;
-    pent->v.targetname = fake;
+    const string_t fake = FakeTarget();
+    if (fake != 0) {
+      pent->v.target = fake;
+      pent->v.targetname = fake;
+    }
   }
   if (g_bMetamodPresent) {
     SetMetaResult(MRES_IGNORED);
@@ -137,6 +150,7 @@ void ServerActivate(edict_t *pEdictList, int edictCount, int clientMax) {
 
 void ServerDeactivate() {
   DeactivateMap();
+  g_fakeTarget = 0;  // the engine frees this map's strings next
   if (g_bMetamodPresent) return SetMetaResult(MRES_IGNORED);
   ForwardToGame(g_GameFunctions.pfnServerDeactivate);
 }

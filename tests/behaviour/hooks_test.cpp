@@ -196,12 +196,25 @@ TEST_F(Hooks, WeaponStripTargetsReadFake) {
   server_.Call<&DLL_FUNCTIONS::pfnSpawn>(strip);
   EXPECT_STREQ("fake", engine.String(strip->v.target));
   EXPECT_STREQ("fake", engine.String(strip->v.targetname));
+  // The engine's own copy, made once a map: a text of the plug-in's would go with it.
+  ASSERT_TRUE(engine.InStringPool(strip->v.target));
+  ASSERT_TRUE(engine.InStringPool(strip->v.targetname));
+  edict_t *second = server_.Spawn("player_weaponstrip");
+  EXPECT_EQ(strip->v.target, second->v.target);
 
   edict_t *other = engine.CreateEntity("player_weaponstrip_x");
   other->v.targetname = engine.AllocString("keep");
   server_.Call<&DLL_FUNCTIONS::pfnSpawn>(other);
   EXPECT_STREQ("keep", engine.String(other->v.targetname));
   EXPECT_EQ(0u, other->v.target);
+
+  // The engine frees its strings with the map, so the next map gets a copy of its own.
+  server_.StartMap("de_inferno");
+  edict_t *next = server_.Spawn("player_weaponstrip");
+  EXPECT_TRUE(engine.InStringPool(next->v.target));
+  EXPECT_NE(strip->v.target, next->v.target);
+  server_.metamod().Unload();  // a forced unload: the entities keep reading their target
+  EXPECT_STREQ("fake", engine.String(strip->v.target));
 }
 
 TEST_F(Hooks, WorldBrushFlagIsClearedAfterSpawnOnlyForTransTexture) {
