@@ -33,7 +33,7 @@ struct PdhBinding {
 };
 
 struct CpuMonitor {
-  platform::CounterHandle query;    // 0 while no query is open
+  platform::CounterHandle query;    // 0 once closed; kept after a faulted close, still open
   platform::CounterHandle counter;  // from the last successful addition; 0 once removed
   bool hasLoad;                     // load holds a figure of this map's counter
   double load;
@@ -89,13 +89,27 @@ bool CloseQuery() {
   if (!platform::CallCloseQuery(g_pdh.functions[kPdhCloseQuery], g_monitor.query, &status)) {
     return false;
   }
+  // A closed query's handle is never handed to the library again, whatever its answer.
+  g_monitor.query = nullptr;
   if (status != platform::kCounterSuccess) {
-    g_monitor.query = nullptr;
     ReportCloseProblem("Close Error2");
     return false;
   }
-  // The handle of the closed query stays until the next open overwrites it.
   return true;
+}
+
+// A map activated again without a deactivation (one that failed to load) left its query open:
+// it is closed before the next one opens, or each such map would leak the library's handles.
+// Quietly, since the normal map end reports its own close problems.
+void CloseLeftoverQuery() {
+  if (g_monitor.query == nullptr) return;
+  platform::CounterStatus status = 0;
+  if (g_monitor.counter != nullptr) {
+    platform::CallRemoveCounter(g_pdh.functions[kPdhRemoveCounter], g_monitor.counter, &status);
+    g_monitor.counter = nullptr;
+  }
+  platform::CallCloseQuery(g_pdh.functions[kPdhCloseQuery], g_monitor.query, &status);
+  g_monitor.query = nullptr;
 }
 
 }  // namespace
@@ -103,6 +117,7 @@ bool CloseQuery() {
 bool CreateCpuMonitor(const char *counterPath) {
   g_monitor.hasLoad = false;  // the previous map's figure says nothing about this one
   if (!EnsureLoaded()) return false;
+  CloseLeftoverQuery();
   if (!OpenQuery()) return false;
   platform::CounterHandle counter = nullptr;
   platform::CounterStatus status = 0;
@@ -133,8 +148,7 @@ bool CloseCpuMonitor() {
 }
 
 void SampleCpuLoad() {
-  // The closed query's handle stays behind (see CloseQuery), but its counter is gone: only a
-  // query with a counter in it is collected.
+  // Only a query with a counter in it is collected.
   if (g_pdh.loadState != kLoadDone || g_monitor.query == nullptr || g_monitor.counter == nullptr) {
     return;
   }

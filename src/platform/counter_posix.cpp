@@ -114,9 +114,8 @@ void FreeQuery(QuerySlot *slot) {
   slot->serial = 0;
 }
 
-// A free slot, or else the oldest query's, closed with its counters: an engine that activates
-// a map again without deactivating it (a map that failed to load) opens a query each time and
-// never closes the one before, which would otherwise exhaust the table for good.
+// A free slot, or else the oldest query's, closed with its counters: a caller that never closes
+// its queries must not exhaust the table for good.
 QuerySlot *SlotForNewQuery() {
   QuerySlot *oldest = &g_queries[0];
   for (QuerySlot &slot : g_queries) {

@@ -8,6 +8,7 @@
 namespace {
 
 LONG g_calls;
+LONG g_openQueries;
 bool g_succeeds[6];
 int *volatile g_nowhere;  // null, but the compiler cannot know it
 volatile int g_zero;
@@ -36,17 +37,21 @@ __declspec(dllexport) void StandInLetSucceed(const char *name) {
 }
 
 __declspec(dllexport) LONG StandInCalls(void) { return g_calls; }
+__declspec(dllexport) LONG StandInOpenQueries(void) { return g_openQueries; }
 
 __declspec(dllexport) LONG WINAPI PdhOpenQueryA(LPCSTR, DWORD_PTR, HANDLE *query) {
   ++g_calls;
   if (!g_succeeds[kOpen]) return Fault(kOpen);
   *query = reinterpret_cast<HANDLE>(static_cast<DWORD_PTR>(0x51));
+  ++g_openQueries;
   return 0;
 }
 
 __declspec(dllexport) LONG WINAPI PdhCloseQuery(HANDLE) {
   ++g_calls;
-  return g_succeeds[kClose] ? 0 : Fault(kClose);
+  if (!g_succeeds[kClose]) return Fault(kClose);
+  --g_openQueries;
+  return 0;
 }
 
 __declspec(dllexport) LONG WINAPI PdhAddCounterA(HANDLE, LPCSTR, DWORD_PTR, HANDLE *counter) {

@@ -26,17 +26,19 @@ extern "C" const char *QrvFake_MessageBoxes(void);
 namespace {
 
 enum class Do {
-  kCreate,      // argument: counter path; expect: result
-  kClose,       // expect: result
-  kUseSource,   // argument: library (Windows) or statistics file, nullptr for the default
-  kStatsFile,   // argument: contents of a statistics file to read from now on
-  kLetSucceed,  // argument: a function of the faulting stand-in that stops faulting
+  kCreate,       // argument: counter path; expect: result
+  kClose,        // expect: result
+  kUseSource,    // argument: library (Windows) or statistics file, nullptr for the default
+  kStatsFile,    // argument: contents of a statistics file to read from now on
+  kLetSucceed,   // argument: a function of the faulting stand-in that stops faulting
+  kOpenQueries,  // count: queries the counter library holds open now
 };
 
 struct Step {
   Do what;
   const char *argument;
   bool expect;
+  int count = 0;
 };
 
 enum class Runs { kEverywhere, kOnWindows, kOnLinux };
@@ -56,6 +58,21 @@ constexpr Runs kThisPlatform = Runs::kOnLinux;
 #endif
 
 constexpr const char *kTotal = kProcessorTotalCounterPath;
+
+// The stand-in counts its open queries; the built-in library answers a collection for exactly
+// the handles of its open queries, and hands out small serial numbers in a fresh process.
+int OpenQueries(platform::LibraryHandle standIn) {
+  if (standIn != nullptr) {
+    return reinterpret_cast<int (*)()>(platform::LibrarySymbol(standIn, "StandInOpenQueries"))();
+  }
+  auto collect = reinterpret_cast<uint32_t (*)(platform::CounterHandle)>(
+      platform::CounterLibrarySymbol(platform::OpenCounterLibrary(), "PdhCollectQueryData"));
+  int open = 0;
+  for (uintptr_t serial = 1; serial <= 64; ++serial) {
+    open += collect(reinterpret_cast<platform::CounterHandle>(serial)) == platform::kCounterSuccess;
+  }
+  return open;
+}
 
 void RunSteps(const Scenario &scenario) {
   emu::Session root;  // game root for the plugin log
@@ -90,6 +107,9 @@ void RunSteps(const Scenario &scenario) {
         let(step.argument);
         break;
       }
+      case Do::kOpenQueries:
+        EXPECT_EQ(step.count, OpenQueries(standIn));
+        break;
     }
   }
   std::vector<std::string> warnings;
@@ -110,6 +130,7 @@ Step Close(bool expect) { return Step{Do::kClose, nullptr, expect}; }
 Step Use(const char *source) { return Step{Do::kUseSource, source, false}; }
 Step Stats(const char *contents) { return Step{Do::kStatsFile, contents, false}; }
 Step Let(const char *function) { return Step{Do::kLetSucceed, function, false}; }
+Step OpenNow(int queries) { return Step{Do::kOpenQueries, nullptr, false, queries}; }
 
 // A map that fails to load is activated again without a deactivation in between.
 std::vector<Step> ActivatedOverAndOver(int times) {
@@ -146,7 +167,7 @@ const Scenario kScenarios[] = {
       Create(kTotal, false), Let("PdhAddCounterA"), Let("PdhRemoveCounter"), Create(kTotal, true),
       Close(false), Let("PdhCloseQuery"), Close(true)},
      {},
-     10,
+     11,
      Runs::kOnWindows},
     {"StatisticsFile",
      {Stats("cpu  10 0 5 100 5 0 0 0 0 0\ncpu0 10 0 5 100 5 0 0 0 0 0\n"), Create(kTotal, true),
@@ -162,10 +183,23 @@ const Scenario kScenarios[] = {
      -1,
      Runs::kOnLinux},
     {"ActivatedTwentyTimesOverOneMap", ActivatedOverAndOver(20), {}, -1},
-    // A query that is closed already is refused, and then the handle is forgotten.
+    // The second activation closes the first one's query before it opens its own.
+    {"ActivatedAgainOverTheStandIn",
+     {Use("qrv_faulting_pdh.dll"), Let("PdhOpenQueryA"), Let("PdhAddCounterA"),
+      Let("PdhRemoveCounter"), Let("PdhCloseQuery"), Create(kTotal, true), Create(kTotal, true),
+      OpenNow(1), Close(true), OpenNow(0)},
+     {},
+     8,
+     Runs::kOnWindows},
+    {"ActivatedAgainOverTheBuiltInLibrary",
+     {Create(kTotal, true), Create(kTotal, true), OpenNow(1), Close(true), OpenNow(0)},
+     {},
+     -1,
+     Runs::kOnLinux},
+    // A closed query's handle is not kept: a second close finds none.
     {"ClosedTwice",
      {Create(kTotal, true), Close(true), Close(false), Close(false)},
-     {"Close Error2", "Close Error"},
+     {"Close Error", "Close Error"},
      -1,
      Runs::kOnLinux},
 };
