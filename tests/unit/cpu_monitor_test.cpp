@@ -248,6 +248,42 @@ TEST(FaultGuard, AFaultEndsTheCallAndTheNextCallRunsNormally) {
   }
 }
 
+// A library that catches its own fault answers as usual: the guard takes only what nobody
+// nearer the fault handles.
+TEST(FaultGuard, AFaultTheLibraryHandlesItselfLeavesTheCallItsAnswer) {
+  platform::LibraryHandle standIn = platform::OpenLibrary("qrv_faulting_pdh.dll");
+  ASSERT_NE(nullptr, standIn);
+  auto symbol = [&](const char *name) { return platform::LibrarySymbol(standIn, name); };
+  reinterpret_cast<void (*)(const char *)>(symbol("StandInHandleOwnFault"))("PdhCollectQueryData");
+  auto handled = reinterpret_cast<long (*)()>(symbol("StandInOwnFaultsHandled"));
+  for (long round = 1; round <= 2; ++round) {
+    platform::CounterStatus status = 1;
+    EXPECT_TRUE(platform::CallCollectQueryData(symbol("PdhCollectQueryData"), nullptr, &status));
+    EXPECT_EQ(platform::kCounterSuccess, status);
+    EXPECT_EQ(round, handled());
+    EXPECT_FALSE(platform::CallCloseQuery(symbol("PdhCloseQuery"), nullptr, &status));
+  }
+}
+
+__attribute__((noinline)) int Overflow(int depth) {
+  volatile char frame[512];
+  frame[0] = static_cast<char>(depth);
+  return g_zero == 0 ? Overflow(depth + 1) + frame[0] : frame[0];
+}
+
+// The stack keeps a guard page after each overflow, so that the next one is caught too.
+TEST(FaultGuard, OverflowsTheStackAgainAndAgain) {
+  qrvtest::ExpectPassInFreshProcess([] {
+    int result = 0;
+    for (int round = 0; round < 3; ++round) {
+      EXPECT_FALSE(
+          platform::RunGuarded([](void *out) { *static_cast<int *>(out) = Overflow(0); }, &result));
+    }
+    EXPECT_TRUE(platform::RunGuarded([](void *out) { *static_cast<int *>(out) = 7; }, &result));
+    EXPECT_EQ(7, result);
+  });
+}
+
 TEST(BuiltInCounterLibrary, SamplesTheBusyShareBetweenTwoCollections) {
   GTEST_SKIP() << "Windows uses pdh.dll, not the built-in counter library";
 }
@@ -257,6 +293,14 @@ TEST(BuiltInCounterLibrary, AFullTableClosesItsOldestQueryWithItsCounters) {
 }
 #else
 TEST(FaultGuard, AFaultEndsTheCallAndTheNextCallRunsNormally) {
+  GTEST_SKIP() << "the fault guard serves calls into pdh.dll, on Windows only";
+}
+
+TEST(FaultGuard, AFaultTheLibraryHandlesItselfLeavesTheCallItsAnswer) {
+  GTEST_SKIP() << "the fault guard serves calls into pdh.dll, on Windows only";
+}
+
+TEST(FaultGuard, OverflowsTheStackAgainAndAgain) {
   GTEST_SKIP() << "the fault guard serves calls into pdh.dll, on Windows only";
 }
 
