@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace emu::os {
 
@@ -12,6 +13,13 @@ namespace emu::os {
 void *OpenLibrary(const std::string &path, std::string *error);
 void *LibrarySymbol(void *library, const char *name);
 void CloseLibrary(void *library);
+
+// Every library loaded in the process, by the name it was loaded under (Linux: the path as given
+// to dlopen, relative ones too; Windows: the full path).
+std::vector<std::string> LoadedLibraries();
+// Drops one reference to a library of that name, the one its loader never gave back, as the end
+// of the process does. False when no such library is loaded.
+bool ReleaseLeftLibrary(const std::string &name);
 
 // Folder that holds the running executable, without a trailing separator.
 std::string ExecutableDirectory();

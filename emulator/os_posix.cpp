@@ -1,4 +1,5 @@
 #include <dlfcn.h>
+#include <link.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -24,6 +25,28 @@ void *LibrarySymbol(void *library, const char *name) {
 
 void CloseLibrary(void *library) {
   if (library != nullptr) dlclose(library);
+}
+
+std::vector<std::string> LoadedLibraries() {
+  std::vector<std::string> names;
+  dl_iterate_phdr(
+      [](dl_phdr_info *info, size_t, void *list) {
+        if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0') {
+          static_cast<std::vector<std::string> *>(list)->push_back(info->dlpi_name);
+        }
+        return 0;
+      },
+      &names);
+  return names;
+}
+
+bool ReleaseLeftLibrary(const std::string &name) {
+  // The loader finds a loaded library by the name it was given, whatever the working directory.
+  void *library = dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  if (library == nullptr) return false;
+  dlclose(library);  // the reference just taken
+  dlclose(library);
+  return true;
 }
 
 namespace {

@@ -1,4 +1,6 @@
 #include <windows.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
 
 #include <filesystem>
 
@@ -22,6 +24,24 @@ void *LibrarySymbol(void *library, const char *name) {
 
 void CloseLibrary(void *library) {
   if (library != nullptr) FreeLibrary(static_cast<HMODULE>(library));
+}
+
+std::vector<std::string> LoadedLibraries() {
+  std::vector<std::string> names;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, GetCurrentProcessId());
+  if (snapshot == INVALID_HANDLE_VALUE) return names;
+  MODULEENTRY32 module;
+  module.dwSize = sizeof(module);
+  for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module)) {
+    names.push_back(module.szExePath);
+  }
+  CloseHandle(snapshot);
+  return names;
+}
+
+bool ReleaseLeftLibrary(const std::string &name) {
+  HMODULE library = GetModuleHandleA(name.c_str());  // takes no reference
+  return library != nullptr && FreeLibrary(library) != 0;
 }
 
 std::string ExecutableDirectory() {

@@ -1,10 +1,24 @@
 #include "standalone_host.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "os.h"
+
 namespace emu {
+
+StandaloneHost::StandaloneHost(Engine &engine)
+    : engine_(engine), loadedAtStart_(os::LoadedLibraries()) {}
 
 bool StandaloneHost::Load(const std::string &path) {
   Unload();
   error_.clear();
+  if (!loadedOnce_) {
+    loadedOnce_ = true;
+    std::error_code ignored;
+    gameRoot_ = std::filesystem::current_path(ignored).string();
+  }
   if (!library_.Open(path)) {
     error_ = library_.Error();
     return false;
@@ -49,6 +63,20 @@ void StandaloneHost::Unload() {
   newFunctions_ = NEW_DLL_FUNCTIONS{};
   hasNewFunctions_ = false;
   library_.Close();
+}
+
+void StandaloneHost::EndProcess() {
+  if (!loadedOnce_) return;
+  for (const std::string &name : os::LoadedLibraries()) {
+    const bool fromGameRoot = !std::filesystem::path(name).is_absolute() ||
+                              (!gameRoot_.empty() && name.rfind(gameRoot_, 0) == 0);
+    if (!fromGameRoot) continue;
+    if (std::find(loadedAtStart_.begin(), loadedAtStart_.end(), name) != loadedAtStart_.end()) {
+      continue;
+    }
+    os::ReleaseLeftLibrary(name);
+  }
+  loadedOnce_ = false;
 }
 
 }  // namespace emu

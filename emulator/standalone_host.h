@@ -7,6 +7,7 @@
 #include <string>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "engine.h"
 #include "game_entry.h"
@@ -17,8 +18,11 @@ namespace emu {
 
 class StandaloneHost {
  public:
-  explicit StandaloneHost(Engine &engine) : engine_(engine) {}
-  ~StandaloneHost() { Unload(); }
+  explicit StandaloneHost(Engine &engine);
+  ~StandaloneHost() {
+    Unload();
+    EndProcess();
+  }
   StandaloneHost(const StandaloneHost &) = delete;
   StandaloneHost &operator=(const StandaloneHost &) = delete;
 
@@ -26,6 +30,11 @@ class StandaloneHost {
   // does not load, lacks GiveFnptrsToDll, or hands over no entity table (also a fault).
   bool Load(const std::string &path);
   void Unload();
+  // What the system does as a server's process ends: it frees the libraries that the hosted
+  // library loaded from the game root and left loaded (a game library loaded underneath it), so
+  // that the next host in this program loads its own. Runs when the host goes away, or earlier
+  // for a caller that must see those libraries gone (a Windows loader keeps their files open).
+  void EndProcess();
   bool IsLoaded() const { return library_.IsOpen(); }
   const std::string &Error() const { return error_; }
   const Library &library() const { return library_; }
@@ -49,6 +58,9 @@ class StandaloneHost {
   struct Dispatcher;
 
   Engine &engine_;
+  std::vector<std::string> loadedAtStart_;  // as the host was made
+  bool loadedOnce_ = false;
+  std::string gameRoot_;  // the working directory at the first Load
   Library library_;
   std::string error_;
   DLL_FUNCTIONS functions_{};

@@ -10,7 +10,6 @@
 #include "entry/attach.h"
 #include "entry/engine_frame_hook.h"
 #include "entry/export_api.h"
-#include "entry/standalone.h"
 #include "perf/frame_pacer.h"
 #include "platform/platform.h"
 
@@ -152,16 +151,26 @@ QRV_EXPORT int Meta_Detach(PLUG_LOADTIME now, PL_UNLOAD_REASON reason) {
   return 1;
 }
 
+namespace {
+
+// What is left to do when the process lets go of the library. A game library loaded standalone
+// is not freed here, as that would run under the Windows loader lock or inside exit(): it stays
+// until the process ends.
 void OnProcessDetach() {
   // A period begun at attach (standalone: at load) and not ended by a forced detach ends here,
   // and the engine must not call a frame hook in a library that is going away.
   ReleaseEngineFrameHook();
   platform::EndWaits();
   EndTimerResolution();
-  ReleaseGameLibrary();
   if (g_pszMetaVersionCopy != nullptr) {
     Plugin_info.ifvers = META_INTERFACE_VERSION;
     std::free(g_pszMetaVersionCopy);
     g_pszMetaVersionCopy = nullptr;
   }
 }
+
+// Set as the library loads, so that it runs whichever entry point was called first, if any.
+[[maybe_unused]] const bool g_processDetachSet =
+    (platform::SetProcessDetachHandler(&OnProcessDetach), true);
+
+}  // namespace

@@ -14,6 +14,9 @@ namespace {
 
 constexpr size_t kLibraryPathBytes = 256;
 
+// Never freed: the engine reads the game's variables after its last call to us, and a library
+// freed while the process lets go of this one would be freed under the Windows loader lock or
+// inside exit(). The process ends with it loaded.
 platform::LibraryHandle g_hGameLibrary = nullptr;
 GIVEFNPTRSTODLL_FN g_pfnGameGiveFnptrsToDll = nullptr;
 GETENTITYAPI_FN g_pfnGameGetEntityAPI = nullptr;
@@ -103,15 +106,4 @@ void ShowStandaloneNotice() {
       "You're launched standalone version of test. Metamod is not installed or not enabled!";
   PrefixedConsolePrint("[QRV]%s", notice);
   WriteLog(true, LOG_LEVEL_ERROR, "%s", notice);
-}
-
-void ReleaseGameLibrary() {
-  g_pfnGameGiveFnptrsToDll = nullptr;
-  g_pfnGameGetEntityAPI = nullptr;
-  g_pfnGameGetNewDLLFunctions = nullptr;
-  g_pfnGameBlendingInterface = nullptr;
-  std::memset(&g_GameFunctions, 0, sizeof(g_GameFunctions));
-  if (g_hGameLibrary == nullptr) return;
-  platform::CloseLibrary(g_hGameLibrary);
-  g_hGameLibrary = nullptr;
 }

@@ -29,6 +29,3 @@ int ForwardBlendingInterface(int version, struct sv_blending_interface_s **ppint
 
 // The console command `meta` when no Metamod is present: tells the operator so.
 void ShowStandaloneNotice();
-
-// Releases a game library loaded in standalone mode.
-void ReleaseGameLibrary();

@@ -16,7 +16,15 @@ __asm__(".symver dlsym,dlsym@GLIBC_2.2.5");
 __asm__(".symver dlclose,dlclose@GLIBC_2.2.5");
 #endif
 
+namespace {
+
+void (*g_processDetachHandler)() = nullptr;
+
+}  // namespace
+
 namespace platform {
+
+void SetProcessDetachHandler(void (*handler)()) { g_processDetachHandler = handler; }
 
 int CompareStrings(const char *a, const char *b) { return std::strcmp(a, b); }
 
@@ -32,4 +40,8 @@ void CloseLibrary(LibraryHandle library) {
 
 }  // namespace platform
 
-__attribute__((destructor)) static void ProcessDetach() { OnProcessDetach(); }
+// Also runs inside exit(), while the C library takes every library down in an order of its own:
+// the handler may load or free no library.
+__attribute__((destructor)) static void ProcessDetach() {
+  if (g_processDetachHandler != nullptr) g_processDetachHandler();
+}

@@ -2,7 +2,15 @@
 
 #include "platform/platform.h"
 
+namespace {
+
+void (*g_processDetachHandler)() = nullptr;
+
+}  // namespace
+
 namespace platform {
+
+void SetProcessDetachHandler(void (*handler)()) { g_processDetachHandler = handler; }
 
 int CompareStrings(const char *a, const char *b) { return lstrcmpA(a, b); }
 
@@ -21,7 +29,8 @@ void CloseLibrary(LibraryHandle library) {
 
 }  // namespace platform
 
+// Runs under the loader lock: the handler may load or free no library.
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_DETACH) OnProcessDetach();
+  if (reason == DLL_PROCESS_DETACH && g_processDetachHandler != nullptr) g_processDetachHandler();
   return TRUE;
 }

@@ -109,6 +109,11 @@ LibraryHandle OpenLibrary(const char *path);
 void *LibrarySymbol(LibraryHandle library, const char *name);
 void CloseLibrary(LibraryHandle library);
 
+// The plug-in's clean-up for when the process lets go of this library: DllMain's process detach
+// on Windows, under the loader lock; the library's destructor elsewhere, inside exit() too. It
+// may load or free no library there. Nothing runs until one is set.
+void SetProcessDetachHandler(void (*handler)());
+
 // The processor-load counter library: on Windows the performance data helper (pdh.dll), loaded
 // at run time and never freed; elsewhere a built-in library with the same functions over the
 // kernel's processor statistics (/proc/stat). Its functions are resolved by their PDH names.
@@ -144,6 +149,3 @@ bool CallGetFormattedCounterValue(void *function, CounterHandle counter, double 
                                   CounterStatus *status);
 
 }  // namespace platform
-
-// Implemented by the plug-in; the platform calls it when the process unloads the library.
-void OnProcessDetach();
