@@ -22,6 +22,12 @@ struct ClientPrint {
   std::string text;
 };
 
+// One message that reached pfnAlertMessage, with the level it came at.
+struct AlertRecord {
+  ALERT_TYPE level;
+  std::string text;
+};
+
 // The engine's entry points carry no context, so they reach the engine through a process-wide
 // pointer: constructing an Engine makes it the current one until it is destroyed (the one
 // constructed before it then becomes current again). Keep one at a time.
@@ -56,6 +62,10 @@ class Engine {
   void Print(const std::string &text);
   // Called with every text as it reaches the console (the demo prints it live).
   void SetConsoleListener(std::function<void(const std::string &)> listener);
+  // pfnAlertMessage: the formatted text goes to the console and is recorded with its level (an
+  // at_logged message is what a real engine writes to its log and the log addresses).
+  void Alert(ALERT_TYPE level, const std::string &text);
+  const std::vector<AlertRecord> &Alerts() const { return alerts_; }
 
   // ---- Client consoles (entity index 1..kMaxClients)
   // Engine announcements go to connected clients only; pfnClientPrintf reaches any slot.
@@ -206,6 +216,7 @@ class Engine {
   std::unique_ptr<edict_t[]> edicts_;
   std::string console_;
   std::function<void(const std::string &)> consoleListener_;
+  std::vector<AlertRecord> alerts_;
   std::vector<std::vector<ClientPrint>> clientPrints_;
   std::vector<bool> clientConnected_;
   std::vector<cvar_t *> cvars_;

@@ -27,6 +27,11 @@ void Engine::SetConsoleListener(std::function<void(const std::string &)> listene
   consoleListener_ = std::move(listener);
 }
 
+void Engine::Alert(ALERT_TYPE level, const std::string &text) {
+  alerts_.push_back(AlertRecord{level, text});
+  Print(text);
+}
+
 // ---- Client consoles
 
 void Engine::SetClientConnected(int index, bool connected) {

@@ -88,12 +88,12 @@ void ClientPrintf(edict_t *edict, PRINT_TYPE type, const char *text) {
   Engine::Current().ClientPrintf(edict, type, text);
 }
 
-void AlertMessage(ALERT_TYPE, char *format, ...) {
+void AlertMessage(ALERT_TYPE level, char *format, ...) {
   va_list arguments;
   va_start(arguments, format);
   const std::string text = FormatList(format, arguments);
   va_end(arguments);
-  Engine::Current().Print(text);
+  Engine::Current().Alert(level, text);
 }
 
 // ---- Entities and strings

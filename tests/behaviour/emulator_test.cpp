@@ -262,7 +262,13 @@ TEST_F(EmulatorEngine, EveryEntryIsSetAndUnimplementedOnesRecordTheirNameAndAnsw
   EXPECT_EQ(1, Table().pfnIsDedicatedServer());
   char alert[] = "%s has %d\n";
   Table().pfnAlertMessage(at_console, alert, "server", 3);
-  EXPECT_EQ("server has 3\n", engine_.Console());
+  Table().pfnAlertMessage(at_logged, alert, "log", 4);
+  EXPECT_EQ("server has 3\nlog has 4\n", engine_.Console());
+  ASSERT_EQ(2u, engine_.Alerts().size());
+  EXPECT_EQ(at_console, engine_.Alerts()[0].level);
+  EXPECT_EQ("server has 3\n", engine_.Alerts()[0].text);
+  EXPECT_EQ(at_logged, engine_.Alerts()[1].level);
+  EXPECT_EQ("log has 4\n", engine_.Alerts()[1].text);
   EXPECT_EQ(4u, engine_.UnimplementedCalls().size());
 }
 
