@@ -6,6 +6,7 @@
 #include "base/command_line.h"
 #include "base/globals.h"
 #include "commands/dispatcher.h"
+#include "commands/stats_command.h"
 #include "commands/status_command.h"
 #include "commands/switch_commands.h"
 #include "config/debug_modules.h"
@@ -15,6 +16,7 @@
 #include "perf/fps_monitor.h"
 #include "perf/join_messages.h"
 #include "perf/map_cycle.h"
+#include "perf/map_summary.h"
 
 const ConsoleCommand kConsoleCommands[] = {
     {"qrv_vemtark_about", CommandDispatcher},
@@ -38,6 +40,7 @@ const ConsoleCommand kConsoleCommands[] = {
     {"messagebox", MessageBoxCheckCommand},
     {"check_code", CodeCheckCommand},
     {"qrv_vemtark_status", StatusCommand},
+    {"qrv_vemtark_stats", StatsCommand},
 };
 const int kConsoleCommandCount = sizeof(kConsoleCommands) / sizeof(kConsoleCommands[0]);
 
@@ -128,6 +131,7 @@ void ClientDisconnect(edict_t *pEntity) {
 
 void ClientPutInServer(edict_t *pEntity) {
   SetPlayerPresence(pEntity, 1);
+  NoteMapPlayers();
   if (g_bMetamodPresent) return SetMetaResult(MRES_IGNORED);
   ForwardToGame(g_GameFunctions.pfnClientPutInServer, pEntity);
 }

@@ -6,6 +6,7 @@
 
 #include "base/globals.h"
 #include "base/plugin_log.h"
+#include "perf/server_log.h"
 #include "perf/startup.h"
 
 int64_t g_llLongFrameFloor = -1;
@@ -18,6 +19,8 @@ constexpr uint32_t kPeriodsBetweenWarnings = 15;
 constexpr float kDefaultThresholdMs = 50.0f;
 
 constexpr int64_t kNanosecondsPerMillisecond = 1000000;
+// A log line's message at most.
+constexpr size_t kWarningSize = 512;
 // The first seconds of a map: the engine still settles in (ReHLDS spends one frame of about half
 // a second on its own start-up work around the 17th frame), and a warning every map change would
 // only teach operators to ignore the warning.
@@ -46,6 +49,7 @@ float g_periodStartSeconds = 0.0f;
 PendingHitches g_pending;
 // Starts full, so the first hitch of the server's life is written at once.
 uint32_t g_periodsSinceWarning = kPeriodsBetweenWarnings;
+PeriodListeners g_listeners;
 
 float GameTime() { return gpGlobals != nullptr ? gpGlobals->time : 0.0f; }
 
@@ -98,12 +102,16 @@ void WriteWarning() {
   const int32_t players = CountPlayersPresent();
   double span = std::floor(static_cast<double>(GameTime() - g_pending.sinceSeconds) + 0.5);
   if (!(span >= 0.0)) span = 0.0;
-  WriteLog(true, LOG_LEVEL_WARNING,
-           "Frame hitch: longest frame %s ms, %u %s over %g ms in the last %.0f s on %s with %d "
-           "%s.",
-           longest, g_pending.hitches, g_pending.hitches == 1 ? "hitch" : "hitches",
-           static_cast<double>(g_pending.thresholdMs), span, g_mapName, static_cast<int>(players),
-           players == 1 ? "player" : "players");
+  // Formatted once for both logs; the map name reaches them only as an argument.
+  char text[kWarningSize];
+  std::snprintf(text, sizeof(text),
+                "Frame hitch: longest frame %s ms, %u %s over %g ms in the last %.0f s on %s with "
+                "%d %s.",
+                longest, g_pending.hitches, g_pending.hitches == 1 ? "hitch" : "hitches",
+                static_cast<double>(g_pending.thresholdMs), span, g_mapName,
+                static_cast<int>(players), players == 1 ? "player" : "players");
+  WriteLog(true, LOG_LEVEL_WARNING, "%s", text);
+  CopyToServerLog(text);
   g_pending = PendingHitches{};
   g_periodsSinceWarning = 0;
 }
@@ -132,6 +140,8 @@ void FormatMilliseconds(float ms, char (&text)[kMillisecondsTextSize]) {
 }
 
 float HitchThresholdMs() { return g_thresholdMs; }
+
+void SetPeriodListeners(const PeriodListeners &listeners) { g_listeners = listeners; }
 
 void NoteLongFrame(int64_t frameNanoseconds, int64_t now) {
   if (g_firstFrameOfMap) {
@@ -183,10 +193,12 @@ void EndHitchPeriod() {
   g_periodStartSeconds = GameTime();
   ReadThreshold();
   if (g_llLongFrameFloor >= 0) RaiseFloor();
+  if (g_listeners.periodEnded != nullptr) g_listeners.periodEnded();
 }
 
 void FollowUpHitchPeriod() {
   PublishFigures();
+  if (g_listeners.periodFollowedUp != nullptr) g_listeners.periodFollowedUp();
   if (g_pending.hitches == 0 || g_periodsSinceWarning < kPeriodsBetweenWarnings) return;
   WriteWarning();
 }

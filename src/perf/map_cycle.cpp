@@ -7,10 +7,13 @@
 #include "perf/fps_monitor.h"
 #include "perf/frame_hitches.h"
 #include "perf/frame_pacer.h"
+#include "perf/map_summary.h"
 
 void ActivateMap() {
-  // A map that ended without a deactivation still has its hitches written under its own name.
+  // A map that ended without a deactivation still has its hitches and its summary written under
+  // its own name, the summary while the processor counter still holds the map's last figure.
   WritePendingHitches();
+  WriteMapSummary();
   ResetMeasuredValues();
   LoadConfiguration();
   // The period starts once the configuration is read, so its reading is not counted.
@@ -21,12 +24,15 @@ void ActivateMap() {
   }
   // Players present on the new map are marked again by their first think.
   ClearPlayerPresence();
+  StartMapSummary();
   // Last, so a map start that does not pace reads as it always has.
   StartPacingForMap();
 }
 
 void DeactivateMap() {
-  // Written while the map name is still the map they happened on.
+  // Written while the map name is still the map they happened on, and the summary before the
+  // counter closes and forgets the map's last processor figure.
   WritePendingHitches();
+  WriteMapSummary();
   if (!CloseCpuMonitor()) WriteLog(true, LOG_LEVEL_WARNING, "%s", "Win Monitor problem (ID:2)");
 }

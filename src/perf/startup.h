@@ -22,6 +22,7 @@ struct VariableBindings {
   cvar_t *frametimeMax;  // qrv_frametime_max: longest frame of the last period, in ms
   cvar_t *hitches;       // qrv_hitches: hitches of the last period
   cvar_t *pace;          // qrv_vemtark_pace: frames paced to the target (ReHLDS)
+  cvar_t *serverLog;     // qrv_vemtark_serverlog: copies in the engine's log (0 turns them off)
 };
 extern VariableBindings g_Bindings;
 

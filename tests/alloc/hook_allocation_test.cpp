@@ -4,7 +4,9 @@
 // plug-in's.
 #include <gtest/gtest.h>
 
+#include <cstdarg>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -83,6 +85,13 @@ void QuietClientPrintf(edict_t *, PRINT_TYPE, const char *text) {
 void QuietServerPrint(const char *text) {
   std::strncpy(g_lastPrint, text, sizeof(g_lastPrint) - 1);
 }
+char g_lastAlert[1024];
+void QuietAlertMessage(ALERT_TYPE, char *format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(g_lastAlert, sizeof(g_lastAlert), format, arguments);
+  va_end(arguments);
+}
 
 template <typename Call>
 int AllocationsDuring(Call call) {
@@ -129,6 +138,7 @@ TEST(HookAllocations, NoHookPathAllocates) {
   engine->pfnCvar_DirectSet = QuietDirectSet;
   engine->pfnClientPrintf = QuietClientPrintf;
   engine->pfnServerPrint = QuietServerPrint;
+  engine->pfnAlertMessage = QuietAlertMessage;
   ASSERT_TRUE(server.Attach());
   server.StartServer();
   server.Command("qrv_vemtark_pace 1");
@@ -211,22 +221,29 @@ TEST(HookAllocations, NoHookPathAllocates) {
               post.pfnSpawn(brush);
             }))
       << "spawn";
+  // A hitch waits for the map's end, which writes it, then the map's summary, each to both logs.
+  fake.AdvanceClock(300000000);
+  pre.pfnStartFrame();
+  EXPECT_EQ(0, AllocationsDuring([&] { pre.pfnServerDeactivate(); })) << "map end";
+  EXPECT_EQ(0, std::strncmp(g_lastAlert, "[QRV] Map de_dust2 ran ", 23)) << g_lastAlert;
   // Map activation reads the configuration files and map changes are rare: opening a stream
-  // allocates inside the C library, so the map cycle is not counted here.
+  // allocates inside the C library, so the map's start is not counted here.
   EXPECT_NE('\0', g_lastPrint[0]);
 }
 
-// The status command is typed at the console rather than run by a hook, but it reads the same
-// state the hooks keep and prints through the same fixed buffers. Standalone, the plug-in
-// registers it with the engine itself, so the handler can be taken on the way.
+// The status and stats commands are typed at the console rather than run by a hook, but they read
+// the same state the hooks keep and print through the same fixed buffers. Standalone, the plug-in
+// registers them with the engine itself, so the handlers can be taken on the way.
 void (*g_engineAddCommand)(char *, void (*)());
 void (*g_statusCommand)();
+void (*g_statsCommand)();
 void NoteStatusCommand(char *name, void (*handler)()) {
   if (std::strcmp(name, "qrv_vemtark_status") == 0) g_statusCommand = handler;
+  if (std::strcmp(name, "qrv_vemtark_stats") == 0) g_statsCommand = handler;
   g_engineAddCommand(name, handler);
 }
 
-TEST(HookAllocations, TheStatusCommandAllocatesNothing) {
+TEST(HookAllocations, TheStatusAndStatsCommandsAllocateNothing) {
   QRV_SKIP_UNLESS_COUNTING();
   emu::SessionOptions standalone;
   standalone.host = emu::HostMode::kStandalone;
@@ -244,6 +261,10 @@ TEST(HookAllocations, TheStatusCommandAllocatesNothing) {
   g_lastPrint[0] = '\0';
   EXPECT_EQ(0, AllocationsDuring([] { g_statusCommand(); }));
   EXPECT_EQ(0, std::strncmp(g_lastPrint, "map             de_dust2", 24)) << g_lastPrint;
+  ASSERT_NE(nullptr, g_statsCommand);
+  g_lastPrint[0] = '\0';
+  EXPECT_EQ(0, AllocationsDuring([] { g_statsCommand(); }));
+  EXPECT_EQ(0, std::strncmp(g_lastPrint, "     100     100", 16)) << g_lastPrint;
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ class FrameHitches : public ::testing::Test {
   Texts HitchLines() const {
     Texts lines;
     for (const std::string &line : qrvtest::LogMessages(server_)) {
-      if (line.find("hitch") != std::string::npos) lines.push_back(line);
+      if (line.find("Frame hitch") != std::string::npos) lines.push_back(line);
     }
     return lines;
   }

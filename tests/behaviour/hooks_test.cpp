@@ -34,6 +34,7 @@ const Names kCommands = {
     "messagebox",
     "check_code",
     "qrv_vemtark_status",
+    "qrv_vemtark_stats",
 };
 
 struct RegistryRow {
@@ -159,7 +160,7 @@ TEST_F(Hooks, ConnectReportsHandledOnlyWhenItGreeted) {
   EXPECT_EQ(MRES_IGNORED, server_.metamod().LastPreResult());
 }
 
-TEST_F(Hooks, GameInitRegistersTheTwentyOneCommandsInOrderAndNotMeta) {
+TEST_F(Hooks, GameInitRegistersTheTwentyTwoCommandsInOrderAndNotMeta) {
   server_.StartServer();
   Names ours;
   for (const std::string &name : server_.engine().CommandNames()) {

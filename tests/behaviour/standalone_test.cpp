@@ -229,13 +229,13 @@ TEST(Standalone, AConnectionTheGameRefusesIsRefusedAfterTheJoinMessages) {
   EXPECT_EQ(Texts{}, server.Faults());
 }
 
-TEST(Standalone, RegistersTwentyTwoCommandsAndMetaTellsTheOperator) {
+TEST(Standalone, RegistersTwentyThreeCommandsAndMetaTellsTheOperator) {
   emu::Session server(Standalone());
   const Texts before = server.engine().CommandNames();
   server.StartServer();
   Texts names = server.engine().CommandNames();
   names.erase(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(before.size()));
-  EXPECT_EQ(22u, names.size());
+  EXPECT_EQ(23u, names.size());
   EXPECT_EQ("qrv_vemtark_about", names.front());
   EXPECT_EQ("meta", names.back());
 

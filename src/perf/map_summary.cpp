@@ -1,0 +1,141 @@
+#include "perf/map_summary.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "base/globals.h"
+#include "base/plugin_log.h"
+#include "perf/cpu_monitor.h"
+#include "perf/fps_monitor.h"
+#include "perf/frame_hitches.h"
+#include "perf/server_log.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int64_t kNanosecondsPerSecond = 1000000000;
+// A log line's message at most.
+constexpr size_t kSummarySize = 512;
+
+struct MapFigures {
+  bool running;  // started and not yet summed up
+  char name[64];
+  int64_t startNanoseconds;
+  uint32_t periods;
+  uint64_t fpsSum;  // the measured frame rates of the periods, as qrv_fps showed them
+  uint32_t lowestFps;
+  uint32_t followUps;
+  uint32_t loadFigures;
+  double loadSum;
+  int32_t mostPlayers;
+};
+
+MapFigures g_map;
+
+void NotePlayersPresent() {
+  const int32_t players = CountPlayersPresent();
+  if (players > g_map.mostPlayers) g_map.mostPlayers = players;
+}
+
+// The processor counter's figure between the last two collections, when it has one.
+void NoteLoad() {
+  double percent = 0.0;
+  if (!LastCpuLoad(&percent)) return;
+  g_map.loadSum += percent;
+  ++g_map.loadFigures;
+}
+
+void NotePeriodEnded() {
+  if (!g_map.running) return;
+  if (g_map.periods == 0 || g_uMeasuredFps < g_map.lowestFps) g_map.lowestFps = g_uMeasuredFps;
+  g_map.fpsSum += g_uMeasuredFps;
+  ++g_map.periods;
+}
+
+// Runs before the follow-up collects the processor counter, so the figure it reads is that of
+// the follow-up before; the last one is read at map end.
+void NotePeriodFollowedUp() {
+  if (!g_map.running) return;
+  ++g_map.followUps;
+  NoteLoad();
+  NotePlayersPresent();
+}
+
+// "31:04", or "1:02:03" from an hour on; whole seconds.
+void FormatDuration(int64_t nanoseconds, char (&text)[32]) {
+  const uint64_t seconds =
+      nanoseconds > 0 ? static_cast<uint64_t>(nanoseconds / kNanosecondsPerSecond) : 0;
+  const uint64_t hours = seconds / 3600;
+  const auto minutes = static_cast<unsigned>(seconds / 60 % 60);
+  const auto rest = static_cast<unsigned>(seconds % 60);
+  if (hours == 0) {
+    std::snprintf(text, sizeof(text), "%u:%02u", minutes, rest);
+  } else {
+    std::snprintf(text, sizeof(text), "%llu:%02u:%02u", static_cast<unsigned long long>(hours),
+                  minutes, rest);
+  }
+}
+
+// The average of the periods' frame rates with one decimal, a tie rounded up, in whole numbers
+// so that no system rounds it differently.
+void FormatAverageFps(char (&text)[32]) {
+  const uint64_t periods = g_map.periods;
+  const uint64_t tenths = (g_map.fpsSum * 20 + periods) / (periods * 2);
+  std::snprintf(text, sizeof(text), "%llu.%llu", static_cast<unsigned long long>(tenths / 10),
+                static_cast<unsigned long long>(tenths % 10));
+}
+
+void FormatSummary(char (&text)[kSummarySize]) {
+  char ran[32];
+  FormatDuration(platform::MonotonicNanoseconds() - g_map.startNanoseconds, ran);
+  if (g_map.periods == 0) {
+    std::snprintf(text, sizeof(text), "Map %s ran %s, shorter than one 4 s period: no figures.",
+                  g_map.name, ran);
+    return;
+  }
+  char average[32];
+  FormatAverageFps(average);
+  const FrameHitchFigures &hitches = FrameHitches();
+  char longest[kMillisecondsTextSize];
+  FormatMilliseconds(hitches.mapLongestMs, longest);
+  char processor[48] = "processor n/a";
+  if (g_map.loadFigures != 0) {
+    std::snprintf(processor, sizeof(processor), "processor %.1f %% on average",
+                  g_map.loadSum / g_map.loadFigures);
+  }
+  std::snprintf(text, sizeof(text),
+                "Map %s ran %s: %s FPS on average (lowest 4 s: %u), longest frame %s ms, %u %s, "
+                "%s, up to %d %s.",
+                g_map.name, ran, average, static_cast<unsigned>(g_map.lowestFps), longest,
+                static_cast<unsigned>(hitches.mapHitches),
+                hitches.mapHitches == 1 ? "hitch" : "hitches", processor,
+                static_cast<int>(g_map.mostPlayers), g_map.mostPlayers == 1 ? "player" : "players");
+}
+
+}  // namespace
+
+void StartMapSummary() {
+  g_map = MapFigures{};
+  const char *name = gpGlobals != nullptr ? EngineString(gpGlobals->mapname) : nullptr;
+  if (name == nullptr || name[0] == '\0') name = "(none)";
+  std::snprintf(g_map.name, sizeof(g_map.name), "%s", name);
+  g_map.startNanoseconds = platform::MonotonicNanoseconds();
+  g_map.running = true;
+  SetPeriodListeners(PeriodListeners{NotePeriodEnded, NotePeriodFollowedUp});
+}
+
+void NoteMapPlayers() {
+  if (g_map.running) NotePlayersPresent();
+}
+
+void WriteMapSummary() {
+  if (!g_map.running) return;
+  g_map.running = false;
+  // The collection of the last follow-up has not been read yet.
+  if (g_map.followUps != 0) NoteLoad();
+  NotePlayersPresent();
+  char text[kSummarySize];
+  FormatSummary(text);
+  WriteLog(true, LOG_LEVEL_LOG, "%s", text);
+  CopyToServerLog(text);
+}

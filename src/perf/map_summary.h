@@ -1,0 +1,13 @@
+// One line at every map end that sums the map up for the operator: how long it ran, its frame
+// rate, its longest frame and hitches, the processor load and the most players, in the plug-in's
+// log and, as a copy, in the engine's log.
+#pragma once
+
+// At map activation, once the map's measuring has started: the map's name and start kept, its
+// figures cleared.
+void StartMapSummary();
+// A client entered the game: the most players at once may have grown.
+void NoteMapPlayers();
+// At map end, and at an activation that no deactivation preceded, before the processor counter
+// closes: the summary of the map started last, once.
+void WriteMapSummary();

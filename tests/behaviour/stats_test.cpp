@@ -1,0 +1,133 @@
+// qrv_vemtark_stats through the built binary: the engine's `stats` manner of two lines, column
+// names over numbers in columns 8 wide, as scripts read them over rcon; the values follow the
+// session from the map's start through periods, rules, pacing and the map's clock.
+//
+// The test build on the stand-in ReHLDS engine, so that frames can be paced; frames last multiples
+// of 1/256 s, so game time lands exactly on every 4-second period end.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "tests/plugin_fixture.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+const bool kOnLinux = std::string(platform::kBuildSystemName) == "Linux";
+const char kHeader[] = "     FPS  Target Ticrate Longest Hitches     CPU Players  Uptime    Late";
+
+// The values right-aligned in their columns.
+std::string Columns(const Texts &values) {
+  std::string line;
+  for (const std::string &value : values) line += std::string(8 - value.size(), ' ') + value;
+  return line;
+}
+
+class Stats : public ::testing::Test {
+ protected:
+  static emu::SessionOptions OnReHLDS() {
+    emu::SessionOptions options = qrvtest::TestBuild();
+    options.rehldsEngine = true;
+    return options;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(server_.Attach());
+    const qrvtest::FakePlatform fake(server_.metamod().library());
+    if (kOnLinux) {
+      Statistics("cpu  100 0 100 700 100 0 0 0 0 0\n");
+      fake.SetCounterSource((server_.Root() + "/stat").c_str());
+    } else {
+      fake.SetCounterSource("qrv_no_such_pdh.dll");
+    }
+    server_.StartServer();
+    server_.StartMap("de_dust2");
+  }
+  void TearDown() override {
+    qrvtest::FakePlatform(server_.metamod().library()).SetCounterSource(nullptr);
+    EXPECT_EQ(Texts{}, server_.Faults());
+  }
+
+  void Statistics(const char *line) { server_.WriteFile("stat", line); }
+  // Frames until the running period ends, then the frame after it, which publishes its figures.
+  void FinishPeriod(const char *statistics) {
+    while (server_.engine().Time() < periodEnd_) server_.RunFrames(1, 128.0);
+    periodEnd_ += 4.0;
+    Statistics(statistics);
+    server_.RunFrames(1, 128.0);
+  }
+  Texts Answer() {
+    server_.engine().TakeConsole();
+    server_.Command("qrv_vemtark_stats");
+    return qrvtest::Lines(server_.engine().TakeConsole());
+  }
+
+  emu::Session server_{OnReHLDS()};
+  double periodEnd_ = 5.0;  // maps start at game time 1
+};
+
+TEST_F(Stats, TwoLinesOfColumnsThatFollowTheServer) {
+  struct Row {
+    const char *name;
+    std::function<void()> step;
+    Texts values;
+  };
+  const char *const none = "-1";
+  const Row rows[] = {
+      {"right after the map started",
+       [] {},
+       {none, "100", "100.0", "0.0", "0", none, "0", "0", "0"}},
+      // 473 frames: 40 frames' time went into the stall.
+      {"a period with a stall, two players, the tick rate pinned",
+       [this] {
+         server_.ConnectClient("Alice");
+         server_.ConnectClient("Bob");
+         server_.Command("qrv_vemtark_sysrate 1000");
+         server_.RunFrames(1 + 256, 128.0);  // the map's loading and start-up
+         server_.RunLongFrame(0.3125);
+         FinishPeriod("cpu  250 0 250 1300 200 0 0 0 0 0\n");
+       },
+       {"118", "1000", "1000.0", "312.5", "1", kOnLinux ? "30.0" : none, "2", "0", "0"}},
+      {"neither rule: no target, the tick rate left as it is",
+       [this] {
+         server_.Command("qrv_vemtark_sysrate 0");
+         server_.Command("qrv_vemtark_autofps 0");
+         FinishPeriod("cpu  250 10 340 1600 200 0 0 0 0 0\n");
+       },
+       {"128", "0", "1000.0", "7.8", "0", kOnLinux ? "25.0" : none, "2", "0", "0"}},
+      // Paced at 128 FPS, frames that arrive early wait for their deadline 1/128 s apart; three
+      // come 1/256 s after it.
+      {"paced, three frames late",
+       [this] {
+         server_.Command("qrv_vemtark_pace 1");
+         server_.Command("qrv_vemtark_sysrate 128");
+         FinishPeriod("cpu  250 10 340 1600 200 0 0 0 0 0\n");  // no change: no figure
+         server_.RunFrames(100, 256.0);
+         for (int late = 0; late < 3; ++late) {
+           server_.RunLongFrame(3.0 / 256.0);
+           server_.RunFrames(1, 256.0);
+         }
+         FinishPeriod("cpu  270 10 340 1680 200 0 0 0 0 0\n");
+       },
+       {"128", "128", "256.0", "11.7", "0", kOnLinux ? "20.0" : none, "2", "0", "3"}},
+      {"an hour on the map, one player left",
+       [this] {
+         server_.DisconnectClient(server_.ClientsInGame().front());
+         server_.engine().SetTime(3723.9);
+       },
+       {"128", "128", "256.0", "11.7", "0", kOnLinux ? "20.0" : none, "1", "62", "3"}},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    row.step();
+    EXPECT_EQ((Texts{kHeader, Columns(row.values)}), Answer());
+  }
+  EXPECT_EQ("     128     128   256.0    11.7       0" +
+                std::string(kOnLinux ? "    20.0" : "      -1") + "       1      62       3",
+            Answer().back());
+}
+
+}  // namespace
