@@ -87,6 +87,9 @@ Session::~Session() {
   // plug-in's own clean-up must still find the engine.
   metamod_.Unload();
   standalone_.Unload();
+  // The game library the plug-in leaves loaded standalone goes too, as at a process's end, before
+  // the game root that holds its file is removed.
+  standalone_.EndProcess();
   stubGame_.Close();
   // Only now: the plug-in lets go of its frame hook while it unloads.
   rehldsEngine_.Unload();
