@@ -46,6 +46,7 @@ bool g_firstFrameOfMap = true;
 char g_mapName[64] = "";
 uint32_t g_periodHitches = 0;
 float g_periodStartSeconds = 0.0f;
+float g_lastHitchSeconds = 0.0f;  // game time at the end of the last hitch
 PendingHitches g_pending;
 // Starts full, so the first hitch of the server's life is written at once.
 uint32_t g_periodsSinceWarning = kPeriodsBetweenWarnings;
@@ -100,7 +101,10 @@ void WriteWarning() {
   char longest[kMillisecondsTextSize];
   FormatMilliseconds(Milliseconds(g_pending.longestNanoseconds), longest);
   const int32_t players = CountPlayersPresent();
-  double span = std::floor(static_cast<double>(GameTime() - g_pending.sinceSeconds) + 0.5);
+  // At an activation without a deactivation the game time is already the new map's: the span
+  // then ends at the last hitch.
+  const float spanEnd = GameTime() >= g_pending.sinceSeconds ? GameTime() : g_lastHitchSeconds;
+  double span = std::floor(static_cast<double>(spanEnd - g_pending.sinceSeconds) + 0.5);
   if (!(span >= 0.0)) span = 0.0;
   // Formatted once for both logs; the map name reaches them only as an argument.
   char text[kWarningSize];
@@ -165,6 +169,7 @@ void NoteLongFrame(int64_t frameNanoseconds, int64_t now) {
   if (threshold > 0 && frameNanoseconds > threshold) {
     ++g_periodHitches;
     ++g_figures.mapHitches;
+    g_lastHitchSeconds = GameTime();
   }
   RaiseFloor();
 }
