@@ -294,6 +294,16 @@ void PrintLogTail(const emu::Session &server, size_t lines) {
   for (const std::string &kept : tail) std::printf("   | %s\n", kept.c_str());
 }
 
+// What the plug-in handed the engine's own log, which `log on` writes and `logaddress_add`
+// streams to collectors.
+void PrintServerLog(const emu::Session &server) {
+  std::printf("the engine's log received:\n");
+  for (const emu::AlertRecord &alert : server.engine().Alerts()) {
+    if (alert.level != at_logged) continue;
+    std::printf("   | %.*s\n", static_cast<int>(alert.text.size()) - 1, alert.text.c_str());
+  }
+}
+
 void PrintSummary(const emu::Session &server) {
   Section("emulator summary");
   std::vector<std::string> unimplemented;
@@ -401,6 +411,8 @@ void ScriptedSession(emu::Session &server, FrameClock &clock) {
   Operator(server, "qrv_frametime_max");
   Operator(server, "qrv_hitches");
   Operator(server, "qrv_vemtark_status");
+  // The same figures in columns, as scripts read them over rcon.
+  Operator(server, "qrv_vemtark_stats");
 
   Section("operator");
   Operator(server, "qrv_vemtark_about");
@@ -437,6 +449,10 @@ void ScriptedSession(emu::Session &server, FrameClock &clock) {
   Operator(server, "qrv_vemtark_sepd 2");
 
   Section("change map to de_inferno");
+  // The summary's running time is the clock's, which the emulated frames outrun.
+  std::printf(
+      "(de_dust2 ends: one line sums it up in the plug-in's log and, with the hitch "
+      "warnings, in the engine's; the time it ran is the real time the demo took)\n");
   StartMap(server, "de_inferno");
   clock.ResetReports();
   clock.Run(5.0);
@@ -451,9 +467,11 @@ void ScriptedSession(emu::Session &server, FrameClock &clock) {
   clock.ResetReports();
   clock.Run(4.2);
   Operator(server, "qrv_vemtark_status");
+  Operator(server, "qrv_vemtark_stats");
 
   Section("plugin log");
   PrintLogTail(server, 25);
+  PrintServerLog(server);
 
   Section("shutdown");
   server.EndMap();
@@ -463,8 +481,8 @@ void ScriptedSession(emu::Session &server, FrameClock &clock) {
 // What a newcomer at the demo's console needs first: the figures come from 4-second periods, so
 // time has to pass before the first one reads anything but 0.
 const char kConsoleHelp[] =
-    "Type server commands as at a server console (qrv_vemtark_status, qrv_fps, "
-    "qrv_vemtark_help, ...).\n"
+    "Type server commands as at a server console (qrv_vemtark_status, qrv_vemtark_stats, "
+    "qrv_fps,\nqrv_vemtark_help, ...).\n"
     "The demo's own: map <name>, connect <name>, disconnect <index>, clients (what the clients'\n"
     "consoles received), wait <seconds>, help, quit. One second of frames passes after every\n"
     "line; the frame rate is measured over 4 seconds, so type wait 4 before the first figures.\n";
