@@ -1,7 +1,5 @@
 #include <dlfcn.h>
 
-#include <cstring>
-
 #include "platform/platform.h"
 
 // Binding the oldest dlopen keeps the libraries loadable on servers with an older C library
@@ -25,8 +23,6 @@ void (*g_processDetachHandler)() = nullptr;
 namespace platform {
 
 void SetProcessDetachHandler(void (*handler)()) { g_processDetachHandler = handler; }
-
-int CompareStrings(const char *a, const char *b) { return std::strcmp(a, b); }
 
 LibraryHandle OpenLibrary(const char *path) { return dlopen(path, RTLD_NOW); }
 

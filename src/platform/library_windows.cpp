@@ -12,8 +12,6 @@ namespace platform {
 
 void SetProcessDetachHandler(void (*handler)()) { g_processDetachHandler = handler; }
 
-int CompareStrings(const char *a, const char *b) { return lstrcmpA(a, b); }
-
 LibraryHandle OpenLibrary(const char *path) {
   return reinterpret_cast<LibraryHandle>(LoadLibraryA(path));
 }

@@ -56,9 +56,6 @@ TimeOfDay LocalTimeOfDay();
 // whole argument.
 const char *ProcessArguments();
 
-// lstrcmpA: 0 when both texts are equal.
-int CompareStrings(const char *a, const char *b);
-
 // Separator of the paths the plug-in builds itself (the operator's own conventions per OS).
 #if defined(_WIN32)
 constexpr char kPathSeparator = '\\';
