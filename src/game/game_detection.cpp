@@ -11,10 +11,10 @@ namespace {
 
 // Ended by a row of zero bytes.
 const SupportedGame kSupportedGames[] = {
-    {"cstrike", "cs_i386.so", "mp.dll", "Counter-Strike v1.6+", GAME_KIND_STEAM_CS16},
-    {"czero", "cs_i386.so", "mp.dll", "Counter-Strike: Condition Zero", GAME_KIND_STEAM_CZERO},
-    {"csv15", "cs_i386.so", "mp.dll", "CS 1.5 for Steam", GAME_KIND_WON_CS},
-    {"cs13", "cs_i386.so", "mp.dll", "Counter-Strike v1.3", GAME_KIND_WON_CS},
+    {"cstrike", "cs_i386.so", "mp.dll", GAME_KIND_STEAM_CS16},
+    {"czero", "cs_i386.so", "mp.dll", GAME_KIND_STEAM_CZERO},
+    {"csv15", "cs_i386.so", "mp.dll", GAME_KIND_WON_CS},
+    {"cs13", "cs_i386.so", "mp.dll", GAME_KIND_WON_CS},
     {},
 };
 
@@ -48,8 +48,6 @@ void DetectGame() {
 }
 
 const SupportedGame *DetectedGame() { return g_pDetectedGame; }
-
-int32_t CurrentGameKind() { return g_iCurrentGameKind; }
 
 void ReportGameRegistration() {
   const char *label = nullptr;

@@ -14,7 +14,6 @@ struct SupportedGame {
   char szGameDir[32];
   char szLinuxLibrary[32];
   char szWindowsLibrary[32];
-  char szDescription[256];
   int32_t iKind;
 };
 
@@ -27,9 +26,6 @@ void DetectGame();
 
 // The row found at load (its library file names drive the standalone pass-through), or null.
 const SupportedGame *DetectedGame();
-
-// The kind in force: set at load, refined by the registration report.
-int32_t CurrentGameKind();
 
 // "Game Registered: CS <label> (0x1024)" on the console, once per server start. A Steam 1.6
 // server without events/galil.sc is taken for a WON-era one from then on.
