@@ -10,9 +10,7 @@ namespace {
 
 constexpr size_t kScratchSize = 3072;
 constexpr size_t kCommandSize = 1024;
-constexpr size_t kTargetSize = 2048;
 constexpr size_t kConsoleSize = 3072;
-constexpr int kPrefixFlagMask = 0x3ff;
 
 char g_szScratch[kScratchSize];
 char g_szCommand[kCommandSize];
@@ -44,25 +42,11 @@ void PrintPrefixedLine(const char *text) {
   ServerPrint(g_szScratch);
 }
 
-bool IsNoClient(edict_t *target) {
-  if (target == nullptr) return true;
-  return g_engfuncs.pfnEntOffsetOfPEntity == nullptr ||
-         g_engfuncs.pfnEntOffsetOfPEntity(target) == 0;
-}
-
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 }  // namespace
-
-const char *FormatToScratch(const char *format, ...) {
-  va_list args;
-  va_start(args, format);
-  FormatInto(g_szScratch, sizeof(g_szScratch), format, args);
-  va_end(args);
-  return g_szScratch;
-}
 
 void IssueServerCommand(const char *format, ...) {
   va_list args;
@@ -71,37 +55,6 @@ void IssueServerCommand(const char *format, ...) {
   va_end(args);
   std::snprintf(g_szScratch, sizeof(g_szScratch), "%s\n", g_szCommand);
   if (g_engfuncs.pfnServerCommand != nullptr) g_engfuncs.pfnServerCommand(g_szScratch);
-}
-
-void PrintToTarget(edict_t *target, int flags, const char *format, ...) {
-  char szStr[kTargetSize];
-  va_list args;
-  va_start(args, format);
-  FormatInto(szStr, sizeof(szStr), format, args);
-  va_end(args);
-
-  bool prefixed = (flags & kPrefixFlagMask) != 0;
-  if (IsNoClient(target)) {
-    if (prefixed) {
-      PrintPrefixedLine(szStr);
-    } else {
-      PrintLine(szStr);
-    }
-    return;
-  }
-
-  size_t length = std::strlen(szStr);
-  if (length + 1 >= sizeof(szStr)) length = sizeof(szStr) - 2;  // keep room for the break
-  szStr[length] = '\n';
-  szStr[length + 1] = '\0';
-  if (g_engfuncs.pfnClientPrintf == nullptr) return;
-  if (prefixed) {
-    std::snprintf(g_szScratch, sizeof(g_szScratch), "[%s] %s", kPluginName, szStr);
-    g_engfuncs.pfnClientPrintf(target, static_cast<PRINT_TYPE>(flags & ~kPrefixFlagMask),
-                               g_szScratch);
-  } else {
-    g_engfuncs.pfnClientPrintf(target, static_cast<PRINT_TYPE>(flags), szStr);
-  }
 }
 
 void ConsolePrint(const char *format, ...) {

@@ -7,15 +7,8 @@
 
 #define QRV_PRINTF(format_index, first_arg) __attribute__((format(printf, format_index, first_arg)))
 
-// Formats into the 3072-byte scratch buffer; valid until the next call of this family.
-const char *FormatToScratch(const char *format, ...) QRV_PRINTF(1, 2);
-
 // Queues "<text>\n" in the server's command buffer; it runs when the engine next executes it.
 void IssueServerCommand(const char *format, ...) QRV_PRINTF(1, 2);
-
-// No client (null or the world): the server console, prefixed when any of the low ten flag bits
-// is set. A client: its console, prefixed likewise, with the remaining bits as the print type.
-void PrintToTarget(edict_t *target, int flags, const char *format, ...) QRV_PRINTF(3, 4);
 
 // "<text>\n" on the server console.
 void ConsolePrint(const char *format, ...) QRV_PRINTF(1, 2);

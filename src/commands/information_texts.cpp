@@ -66,72 +66,71 @@ void PrintAboutRecord() {
   char szProgramOs[32];
   std::snprintf(szProgramOs, sizeof(szProgramOs), "%s (%d-bit)", platform::kBuildSystemName,
                 platform::kBuildBits);
-  PrintToTarget(nullptr, 0,
-                "------------------------------------------------\n"
-                "Name: %s\n"
-                "WeB Site: %s\n"
-                "Version: %s (Build: %u)\n"
-                "Optimization: %s\n"
-                "Builded by: %s\n"
-                "Compiled: %s, %s +300 (GMT)\n"
-                "Optimization: %s\n"
-                "Meta-Interface Version: %s\n"
-                "Compiled by: %s\n"
-                "QRV-Interface Version: %s\n"
-                "Program OS: %s\n"
-                "------------------------------------------------",
-                kPluginName, kPluginUrl, kPluginVersion, static_cast<unsigned>(BuildNumber()),
-                kBuildOptimization, kPluginAuthor, kBuildDate, kBuildTime, kBuildConfiguration,
-                META_INTERFACE_VERSION, kCompiler, kQrvInterfaceVersion, szProgramOs);
+  ConsolePrint(
+      "------------------------------------------------\n"
+      "Name: %s\n"
+      "WeB Site: %s\n"
+      "Version: %s (Build: %u)\n"
+      "Optimization: %s\n"
+      "Builded by: %s\n"
+      "Compiled: %s, %s +300 (GMT)\n"
+      "Optimization: %s\n"
+      "Meta-Interface Version: %s\n"
+      "Compiled by: %s\n"
+      "QRV-Interface Version: %s\n"
+      "Program OS: %s\n"
+      "------------------------------------------------",
+      kPluginName, kPluginUrl, kPluginVersion, static_cast<unsigned>(BuildNumber()),
+      kBuildOptimization, kPluginAuthor, kBuildDate, kBuildTime, kBuildConfiguration,
+      META_INTERFACE_VERSION, kCompiler, kQrvInterfaceVersion, szProgramOs);
 }
 
 void PrintHelpList() {
-  for (const char *line : kHelpLines) PrintToTarget(nullptr, 0, "%s", line);
+  for (const char *line : kHelpLines) ConsolePrint("%s", line);
 }
 
 void PrintInformationBanner() {
-  PrintToTarget(nullptr, 0,
-                "---------------------------------------------------------------\n"
-                "| QRV Vem-Tark %s (%s). Build %u. \t\t\t\t\t\t\t| \n"
-                "| Created by %s, Compiled %s +300 (GMT) \t\t\t\t\t\t| \n"
-                "\n"
-                "|  \t\t\tWARNING: DEBUG VERSION!\t\t\t\t\t\t\t| \n"
-                "| QRV Vem-Tark is a Half-Life Metamod plug-in that speeds up  | \n"
-                "| the work of a dedicated server and lowers the load that the | \n"
-                "| server puts on its machine.                                 | \n"
-                "| Free to use on any server. Do not sell it, and do not hand  | \n"
-                "| out changed copies under its name.                          | \n"
-                "| Report problems to dev@qrv-devteam.example.org or on the    | \n"
-                "| forum at http://qrv-devteam.example.org/forum               | \n"
-                "| Get the latest version at:                                  | \n"
-                "| http://qrv-devteam.example.org                              | \n"
-                "| \t\t\t\t\t\t\t\t\t\t\t\t\t\t\t| \n"
-                "| Need for work:\t\t\t\t\t\t\t\t\t\t\t\t| \n"
-                "| Metamod 1.18 or 1.19 \t\t\t\t\t    http://www.metamod.org | \n"
-                "| AMX Mod X 1.7.xx or 1.8.xx\t\t\t\t\thttp://www.amxmodx.org | \n"
-                "| \t\t\t\t\t\t\t\t\t\t\t\t\t\t\t| \n"
-                "| Write Command: qrv_systems. It display all info about all   | \n"
-                "| info about this systems (Versions). \t\t\t\t    \t| \n"
-                "| Thank you for using QRV Vem-Tark!!!\t\t\t\t\t\t\t| \n"
-                "---------------------------------------------------------------\n",
-                kPluginName, kPluginUrl, static_cast<unsigned>(BuildNumber()), kPluginAuthor,
-                kBuildDate);
+  ConsolePrint(
+      "---------------------------------------------------------------\n"
+      "| QRV Vem-Tark %s (%s). Build %u. \t\t\t\t\t\t\t| \n"
+      "| Created by %s, Compiled %s +300 (GMT) \t\t\t\t\t\t| \n"
+      "\n"
+      "|  \t\t\tWARNING: DEBUG VERSION!\t\t\t\t\t\t\t| \n"
+      "| QRV Vem-Tark is a Half-Life Metamod plug-in that speeds up  | \n"
+      "| the work of a dedicated server and lowers the load that the | \n"
+      "| server puts on its machine.                                 | \n"
+      "| Free to use on any server. Do not sell it, and do not hand  | \n"
+      "| out changed copies under its name.                          | \n"
+      "| Report problems to dev@qrv-devteam.example.org or on the    | \n"
+      "| forum at http://qrv-devteam.example.org/forum               | \n"
+      "| Get the latest version at:                                  | \n"
+      "| http://qrv-devteam.example.org                              | \n"
+      "| \t\t\t\t\t\t\t\t\t\t\t\t\t\t\t| \n"
+      "| Need for work:\t\t\t\t\t\t\t\t\t\t\t\t| \n"
+      "| Metamod 1.18 or 1.19 \t\t\t\t\t    http://www.metamod.org | \n"
+      "| AMX Mod X 1.7.xx or 1.8.xx\t\t\t\t\thttp://www.amxmodx.org | \n"
+      "| \t\t\t\t\t\t\t\t\t\t\t\t\t\t\t| \n"
+      "| Write Command: qrv_systems. It display all info about all   | \n"
+      "| info about this systems (Versions). \t\t\t\t    \t| \n"
+      "| Thank you for using QRV Vem-Tark!!!\t\t\t\t\t\t\t| \n"
+      "---------------------------------------------------------------\n",
+      kPluginName, kPluginUrl, static_cast<unsigned>(BuildNumber()), kPluginAuthor, kBuildDate);
 }
 
 void PrintSystemBanner() {
   // "Win32", "Linux" or "Win64": the same width, so the box keeps its shape.
-  PrintToTarget(nullptr, 0,
-                "---------------------------------------------------------------\n"
-                "| \t\t        QRV Vem-Tark System info\t     \t\t\t| \n"
-                "| Program for %s only. Program use:\t\t\t\t\t\t| \n"
-                "| QRV  Interface v1.0d, QRV  CMD Engine v1.0 - by Core Team   | \n"
-                "| QRV HPK v1.0a, QRV Model Checker v1.0 - by Tark Tools Group | \n"
-                "| QRV CMD Client v1.0 - by Core Team                          | \n"
-                "| Build number generator v1.0 - by the Vem Build Crew         | \n"
-                "| FPS  System  v1.1a, CPU System v1.0 - by Tark Tools Group   | \n"
-                "| QRV  Debug System v1.1 - by Core Team                       | \n"
-                "| QRV Log system v 1.0a - by Core Team                        | \n"
-                "| The rest was made by the developers of QRV Dev Team.        | \n"
-                "---------------------------------------------------------------\n",
-                platform::kBuildSystemName);
+  ConsolePrint(
+      "---------------------------------------------------------------\n"
+      "| \t\t        QRV Vem-Tark System info\t     \t\t\t| \n"
+      "| Program for %s only. Program use:\t\t\t\t\t\t| \n"
+      "| QRV  Interface v1.0d, QRV  CMD Engine v1.0 - by Core Team   | \n"
+      "| QRV HPK v1.0a, QRV Model Checker v1.0 - by Tark Tools Group | \n"
+      "| QRV CMD Client v1.0 - by Core Team                          | \n"
+      "| Build number generator v1.0 - by the Vem Build Crew         | \n"
+      "| FPS  System  v1.1a, CPU System v1.0 - by Tark Tools Group   | \n"
+      "| QRV  Debug System v1.1 - by Core Team                       | \n"
+      "| QRV Log system v 1.0a - by Core Team                        | \n"
+      "| The rest was made by the developers of QRV Dev Team.        | \n"
+      "---------------------------------------------------------------\n",
+      platform::kBuildSystemName);
 }
