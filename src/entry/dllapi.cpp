@@ -114,9 +114,9 @@ int Spawn(edict_t *pent) {
 
 qboolean ClientConnect(edict_t *pEntity, const char *pszName, const char *pszAddress,
                        char szRejectReason[128]) {
-  META_RES result = SendJoinMessages(pEntity);
+  const bool greeted = SendJoinMessages(pEntity);
   if (g_bMetamodPresent) {
-    SetMetaResult(result);
+    SetMetaResult(greeted ? MRES_HANDLED : MRES_IGNORED);
     return 1;
   }
   if (g_GameFunctions.pfnClientConnect == nullptr) return 1;

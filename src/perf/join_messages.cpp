@@ -43,11 +43,11 @@ const char *CurrentMapName() {
 
 }  // namespace
 
-META_RES SendJoinMessages(edict_t *client) {
-  if (gpGlobals == nullptr || gpGlobals->deathmatch == 0.0f) return MRES_IGNORED;
-  if (g_Bindings.joinMsg == nullptr) return MRES_IGNORED;
+bool SendJoinMessages(edict_t *client) {
+  if (gpGlobals == nullptr || gpGlobals->deathmatch == 0.0f) return false;
+  if (g_Bindings.joinMsg == nullptr) return false;
   int32_t fpsMode = VariableToInt32(g_Bindings.joinMsg);
-  if (fpsMode <= 0) return MRES_IGNORED;
+  if (fpsMode <= 0) return false;
 
   unsigned long fps = g_uMeasuredFps;
   if (fpsMode >= 2) {
@@ -72,5 +72,5 @@ META_RES SendJoinMessages(edict_t *client) {
       WriteLog(true, LOG_LEVEL_LOG, "Info Disabled");
     }
   }
-  return MRES_HANDLED;
+  return true;
 }
