@@ -10,6 +10,7 @@
 #include "perf/startup.h"
 
 uint32_t g_uMeasuredFps = 0;
+uint32_t g_uLastPeriodFrames = 0;
 bool g_bMeasuredOnThisMap = false;
 uint32_t g_uFrameCounter = 0;
 float g_flNextSampleTime = 0.0f;
@@ -54,14 +55,7 @@ void AdjustTickRateAutomatically() {
 }
 
 void DecideTickRate() {
-  // While frames are paced the engine's own gate must never hold one back: it opens at twice the
-  // target, and on -pingboost 3 a tick rate above 1000 also shortens the loop's wait to 1 us.
-  const uint32_t pacedTarget = ActivePacingTarget();
-  if (pacedTarget != 0) {
-    g_iCurrentTickRate = static_cast<int32_t>(pacedTarget * kPacedTickRateFactor);
-    SetVariableNumber(g_Bindings.sysTicrate, g_iCurrentTickRate);
-    return;
-  }
+  if (ApplyPacedTickRate()) return;
   switch (CurrentTickRateRule()) {
     case TickRateRule::kPinned:
       g_iCurrentTickRate = VariableToInt32(g_Bindings.sysRate);
@@ -84,6 +78,7 @@ void EndMeasuringPeriod() {
   // The frame that ends the period counts, and the divisor stays 4 however long the period
   // really was, so a stalled server shows an inflated figure for one period.
   ++g_uFrameCounter;
+  g_uLastPeriodFrames = g_uFrameCounter;
   g_uMeasuredFps = g_uFrameCounter / kPeriodDivisor;
   g_bMeasuredOnThisMap = true;
   SetVariableNumber(g_Bindings.fps, g_uMeasuredFps);
@@ -130,6 +125,16 @@ int32_t TickRateStep(int64_t gap) {
   if (gap > 5) return 3;
   if (gap > 0) return 1;
   return 0;
+}
+
+bool ApplyPacedTickRate() {
+  // While frames are paced the engine's own gate must never hold one back: it opens at twice the
+  // target, and on -pingboost 3 a tick rate above 1000 also shortens the loop's wait to 1 us.
+  const uint32_t pacedTarget = ActivePacingTarget();
+  if (pacedTarget == 0) return false;
+  g_iCurrentTickRate = static_cast<int32_t>(pacedTarget * kPacedTickRateFactor);
+  SetVariableNumber(g_Bindings.sysTicrate, g_iCurrentTickRate);
+  return true;
 }
 
 void ResetMeasuredValues() {

@@ -15,6 +15,8 @@
 // whether it is the running map's own.
 extern uint32_t g_uMeasuredFps;
 extern bool g_bMeasuredOnThisMap;
+// The frames the last finished period counted (the frame that ended it among them).
+extern uint32_t g_uLastPeriodFrames;
 
 // Frames counted in the running period, and the game time at which it ends.
 extern uint32_t g_uFrameCounter;
@@ -56,6 +58,10 @@ inline void MonitorFrame() {
 void ResetMeasuredValues();
 // The first period of the map ends 4 seconds of game time from now.
 void StartMeasuringPeriod();
+
+// While frames are paced: the tick rate set at once to what pacing needs (twice the target),
+// true; false, and nothing touched, while they are not.
+bool ApplyPacedTickRate();
 
 // The step the automatic adjustment takes for a gap between target and measured frame rate.
 int32_t TickRateStep(int64_t gap);

@@ -22,8 +22,8 @@ struct MapFigures {
   char name[64];
   int64_t startNanoseconds;
   uint32_t periods;
-  uint64_t fpsSum;  // the measured frame rates of the periods, as qrv_fps showed them
-  uint32_t lowestFps;
+  uint64_t frameSum;  // the frames the periods counted
+  uint32_t lowestFrames;
   uint32_t followUps;
   uint32_t loadFigures;
   double loadSum;
@@ -47,8 +47,10 @@ void NoteLoad() {
 
 void NotePeriodEnded() {
   if (!g_map.running) return;
-  if (g_map.periods == 0 || g_uMeasuredFps < g_map.lowestFps) g_map.lowestFps = g_uMeasuredFps;
-  g_map.fpsSum += g_uMeasuredFps;
+  if (g_map.periods == 0 || g_uLastPeriodFrames < g_map.lowestFrames) {
+    g_map.lowestFrames = g_uLastPeriodFrames;
+  }
+  g_map.frameSum += g_uLastPeriodFrames;
   ++g_map.periods;
 }
 
@@ -76,11 +78,11 @@ void FormatDuration(int64_t nanoseconds, char (&text)[32]) {
   }
 }
 
-// The average of the periods' frame rates with one decimal, a tie rounded up, in whole numbers
-// so that no system rounds it differently.
-void FormatAverageFps(char (&text)[32]) {
-  const uint64_t periods = g_map.periods;
-  const uint64_t tenths = (g_map.fpsSum * 20 + periods) / (periods * 2);
+// Frames over that many 4-second periods as a frame rate with one decimal, a tie rounded up, in
+// whole numbers so that no system rounds it differently.
+void FormatFrameRate(uint64_t frames, uint64_t periods, char (&text)[32]) {
+  const uint64_t seconds = periods * 4;
+  const uint64_t tenths = (frames * 20 + seconds) / (seconds * 2);
   std::snprintf(text, sizeof(text), "%llu.%llu", static_cast<unsigned long long>(tenths / 10),
                 static_cast<unsigned long long>(tenths % 10));
 }
@@ -94,7 +96,9 @@ void FormatSummary(char (&text)[kSummarySize]) {
     return;
   }
   char average[32];
-  FormatAverageFps(average);
+  FormatFrameRate(g_map.frameSum, g_map.periods, average);
+  char lowest[32];
+  FormatFrameRate(g_map.lowestFrames, 1, lowest);
   const FrameHitchFigures &hitches = FrameHitches();
   char longest[kMillisecondsTextSize];
   FormatMilliseconds(hitches.mapLongestMs, longest);
@@ -104,9 +108,9 @@ void FormatSummary(char (&text)[kSummarySize]) {
                   g_map.loadSum / g_map.loadFigures);
   }
   std::snprintf(text, sizeof(text),
-                "Map %s ran %s: %s FPS on average (lowest 4 s: %u), longest frame %s ms, %u %s, "
+                "Map %s ran %s: %s FPS on average (lowest 4 s: %s), longest frame %s ms, %u %s, "
                 "%s, up to %d %s.",
-                g_map.name, ran, average, static_cast<unsigned>(g_map.lowestFps), longest,
+                g_map.name, ran, average, lowest, longest,
                 static_cast<unsigned>(hitches.mapHitches),
                 hitches.mapHitches == 1 ? "hitch" : "hitches", processor,
                 static_cast<int>(g_map.mostPlayers), g_map.mostPlayers == 1 ? "player" : "players");

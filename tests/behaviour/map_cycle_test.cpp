@@ -349,7 +349,7 @@ TEST_P(CounterLoss, EveryMapStartAndEndWarnsAfterTheConfigurationAndTheServerRun
     server.EndMap();
     // The map's summary, without a processor figure, comes before the counter's warning.
     EXPECT_EQ((Texts{"[QRV] LOG: Map " + std::string(map) +
-                         " ran 0:05: 100.0 FPS on average (lowest 4 s: 100), longest frame 10.0 "
+                         " ran 0:05: 100.0 FPS on average (lowest 4 s: 100.0), longest frame 10.0 "
                          "ms, 0 hitches, processor n/a, up to 0 players.",
                      "[QRV] WARNING: Win Monitor problem (ID:2)"}),
               qrvtest::LogMessages(server));

@@ -141,7 +141,7 @@ TEST_F(MapSummary, EveryMapEndWritesOneLineOfTheMapsFigures) {
          FinishPeriod();
          server_.EndMap();
        },
-       "[QRV] LOG: Map de_dust2 ran 0:12: 111.3 FPS on average (lowest 4 s: 88), longest frame "
+       "[QRV] LOG: Map de_dust2 ran 0:12: 111.6 FPS on average (lowest 4 s: 88.5), longest frame "
        "312.5 ms, 1 hitch, " +
            Processor("25.0") + ", up to 3 players."},
       {"shorter than one period",
@@ -159,7 +159,7 @@ TEST_F(MapSummary, EveryMapEndWritesOneLineOfTheMapsFigures) {
          server_.RunLongFrame(2.0);
          server_.EndMap();
        },
-       "[QRV] LOG: Map de_dust2 ran 0:06: 128.0 FPS on average (lowest 4 s: 128), longest frame "
+       "[QRV] LOG: Map de_dust2 ran 0:06: 128.0 FPS on average (lowest 4 s: 128.0), longest frame "
        "2000.0 ms, 2 hitches, " +
            Processor("30.0") + ", up to 1 player."},
       {"an activation without deactivation",
@@ -167,7 +167,7 @@ TEST_F(MapSummary, EveryMapEndWritesOneLineOfTheMapsFigures) {
          FinishPeriod();
          ActivateWithoutEnd("de_inferno");
        },
-       "[QRV] LOG: Map de_dust2 ran 0:04: 128.0 FPS on average (lowest 4 s: 128), longest frame "
+       "[QRV] LOG: Map de_dust2 ran 0:04: 128.0 FPS on average (lowest 4 s: 128.0), longest frame "
        "7.8 ms, 0 hitches, " +
            Processor("30.0") + ", up to 0 players."},
   };
@@ -197,7 +197,7 @@ TEST_F(MapSummary, FollowsTheWaitingHitchesAndPrecedesTheNextMap) {
   Texts expected = {
       "[QRV] WARNING: Frame hitch: longest frame 125.0 ms, 1 hitch over 50 ms in the last 4 s on "
       "de_dust2 with 0 players.",
-      "[QRV] LOG: Map de_dust2 ran 0:08: 121.0 FPS on average (lowest 4 s: 118), longest frame "
+      "[QRV] LOG: Map de_dust2 ran 0:08: 121.3 FPS on average (lowest 4 s: 118.3), longest frame "
       "312.5 ms, 2 hitches, " +
           Processor("27.5") + ", up to 0 players.",
       "[QRV] LOG: Server reads configs files..."};
@@ -208,7 +208,7 @@ TEST_F(MapSummary, FollowsTheWaitingHitchesAndPrecedesTheNextMap) {
   server_.WriteFile(qrvtest::LogPath(), "");
   server_.EndMap();
   expected = {
-      "[QRV] LOG: Map de_inferno ran 0:04: 128.0 FPS on average (lowest 4 s: 128), "
+      "[QRV] LOG: Map de_inferno ran 0:04: 128.0 FPS on average (lowest 4 s: 128.0), "
       "longest frame 7.8 ms, 0 hitches, " +
       Processor("20.0") + ", up to 0 players."};
   if (!kOnLinux) expected.push_back("[QRV] WARNING: Win Monitor problem (ID:2)");
