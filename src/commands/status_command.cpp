@@ -9,6 +9,7 @@
 #include "perf/fps_monitor.h"
 #include "perf/frame_hitches.h"
 #include "perf/frame_pacer.h"
+#include "perf/measuring_period.h"
 #include "perf/startup.h"
 #include "perf/tick_rate_rule.h"
 #include "sdk/rehlds_api.h"
@@ -123,9 +124,11 @@ void PrintMap(const globalvars_t *globals) {
 void StatusCommand() {
   PrefixedConsolePrint("Status of %s %s", kPluginName, kPluginVersion);
   if (g_bMeasuredOnThisMap) {
-    ConsolePrint("frame rate      %u FPS over the last 4 s", static_cast<unsigned>(g_uMeasuredFps));
+    ConsolePrint("frame rate      %u FPS over the last %u s", static_cast<unsigned>(g_uMeasuredFps),
+                 static_cast<unsigned>(kMeasuringPeriodSeconds));
   } else {
-    ConsolePrint("%s", "frame rate      not measured yet on this map (the first 4 s still run)");
+    ConsolePrint("frame rate      not measured yet on this map (the first %u s still run)",
+                 static_cast<unsigned>(kMeasuringPeriodSeconds));
   }
   PrintTickRateRule();
   PrintSysTicrate();

@@ -7,6 +7,7 @@
 #include "perf/cpu_monitor.h"
 #include "perf/frame_hitches.h"
 #include "perf/frame_pacer.h"
+#include "perf/measuring_period.h"
 #include "perf/startup.h"
 
 uint32_t g_uMeasuredFps = 0;
@@ -26,8 +27,6 @@ namespace {
 bool g_bFollowUpDue = false;
 float g_flFollowUpSampleTime = 0.0f;
 
-constexpr float kPeriodSeconds = 4.0f;
-constexpr uint32_t kPeriodDivisor = 4;
 constexpr int64_t kHighestTickRate = 1200;
 constexpr int64_t kTickRateAfterOvershoot = 1000;
 constexpr int64_t kLowestTickRate = 100;
@@ -75,11 +74,12 @@ void RefreshTimerResolution() {
 }
 
 void EndMeasuringPeriod() {
-  // The frame that ends the period counts, and the divisor stays 4 however long the period
-  // really was, so a stalled server shows an inflated figure for one period.
+  // The frame that ends the period counts, and the divisor stays the period's nominal length
+  // however long the period really was, so a stalled server shows an inflated figure for one
+  // period.
   ++g_uFrameCounter;
   g_uLastPeriodFrames = g_uFrameCounter;
-  g_uMeasuredFps = g_uFrameCounter / kPeriodDivisor;
+  g_uMeasuredFps = g_uFrameCounter / kMeasuringPeriodSeconds;
   g_bMeasuredOnThisMap = true;
   SetVariableNumber(g_Bindings.fps, g_uMeasuredFps);
   g_uFrameCounter = 0;
@@ -91,7 +91,7 @@ void EndMeasuringPeriod() {
   RefreshTimerResolution();
   RefreshVersion();
   EndHitchPeriod();
-  g_flFollowUpSampleTime = gpGlobals->time + kPeriodSeconds;
+  g_flFollowUpSampleTime = gpGlobals->time + kMeasuringPeriodGameSeconds;
   g_flNextSampleTime = gpGlobals->time;
   g_bFollowUpDue = true;
 }
@@ -146,5 +146,5 @@ void ResetMeasuredValues() {
 }
 
 void StartMeasuringPeriod() {
-  if (gpGlobals != nullptr) g_flNextSampleTime = gpGlobals->time + kPeriodSeconds;
+  if (gpGlobals != nullptr) g_flNextSampleTime = gpGlobals->time + kMeasuringPeriodGameSeconds;
 }

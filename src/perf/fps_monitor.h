@@ -1,4 +1,4 @@
-// The server frame rate, measured over periods of 4 seconds of game time, and the tick rate
+// The server frame rate, measured over the measuring periods of game time, and the tick rate
 // and timer resolution decided from it at the end of every period.
 #pragma once
 
@@ -10,9 +10,9 @@
 #include "perf/tick_rate_rule.h"
 #include "platform/platform.h"
 
-// Frame rate of the last finished period (frames / 4). It carries over into the next map until
-// that map's first period ends (the join messages show it so); g_bMeasuredOnThisMap tells
-// whether it is the running map's own.
+// Frame rate of the last finished period (frames / kMeasuringPeriodSeconds). It carries over into
+// the next map until that map's first period ends (the join messages show it so);
+// g_bMeasuredOnThisMap tells whether it is the running map's own.
 extern uint32_t g_uMeasuredFps;
 extern bool g_bMeasuredOnThisMap;
 // The frames the last finished period counted (the frame that ended it among them).
@@ -56,7 +56,7 @@ inline void MonitorFrame() {
 // At map activation: no frames counted, no follow-up due, and qrv_fps and qrv_ticrate read
 // "1.0" until the first period of the map ends.
 void ResetMeasuredValues();
-// The first period of the map ends 4 seconds of game time from now.
+// The first period of the map ends one measuring period of game time from now.
 void StartMeasuringPeriod();
 
 // While frames are paced: the tick rate set at once to what pacing needs (twice the target),

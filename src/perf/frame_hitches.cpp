@@ -6,6 +6,7 @@
 
 #include "base/globals.h"
 #include "base/plugin_log.h"
+#include "perf/measuring_period.h"
 #include "perf/server_log.h"
 #include "perf/startup.h"
 
@@ -13,9 +14,8 @@ int64_t g_llLongFrameFloor = -1;
 
 namespace {
 
-// One warning line a minute at most, counted in measuring periods since game time restarts at
-// every map.
-constexpr uint32_t kPeriodsBetweenWarnings = 15;
+// One warning line a minute at most.
+constexpr uint32_t kPeriodsBetweenWarnings = kMeasuringPeriodsPerMinute;
 constexpr float kDefaultThresholdMs = 50.0f;
 
 constexpr int64_t kNanosecondsPerMillisecond = 1000000;

@@ -2,6 +2,7 @@
 
 #include "base/command_line.h"
 #include "base/plugin_log.h"
+#include "perf/measuring_period.h"
 #include "perf/startup.h"
 #include "perf/tick_rate_rule.h"
 #include "platform/platform.h"
@@ -108,10 +109,11 @@ void WriteDueWarning() {
   g_warnedThisMap = true;
   if (warning == DueWarning::kUnreachable) {
     WriteLog(true, LOG_LEVEL_WARNING,
-             "Frame pacing cannot reach %u FPS: %u of %u frames came late in the last 4 s.%s",
+             "Frame pacing cannot reach %u FPS: %u of %u frames came late in the last %u s.%s",
              static_cast<unsigned>(g_figures.target),
              static_cast<unsigned>(g_figures.lastPeriodLate),
              static_cast<unsigned>(g_figures.lastPeriodFrames),
+             static_cast<unsigned>(kMeasuringPeriodSeconds),
              platform::kLauncherSleepsEveryPass && !StartedWithPingboost3()
                  ? " The server's loop sleeps 1 ms a pass: start it with -pingboost 3 for "
                    "targets near 1000."

@@ -8,6 +8,7 @@
 #include "perf/cpu_monitor.h"
 #include "perf/fps_monitor.h"
 #include "perf/frame_hitches.h"
+#include "perf/measuring_period.h"
 #include "perf/server_log.h"
 #include "platform/platform.h"
 
@@ -78,10 +79,10 @@ void FormatDuration(int64_t nanoseconds, char (&text)[32]) {
   }
 }
 
-// Frames over that many 4-second periods as a frame rate with one decimal, a tie rounded up, in
+// Frames over that many measuring periods as a frame rate with one decimal, a tie rounded up, in
 // whole numbers so that no system rounds it differently.
 void FormatFrameRate(uint64_t frames, uint64_t periods, char (&text)[32]) {
-  const uint64_t seconds = periods * 4;
+  const uint64_t seconds = periods * kMeasuringPeriodSeconds;
   const uint64_t tenths = (frames * 20 + seconds) / (seconds * 2);
   std::snprintf(text, sizeof(text), "%llu.%llu", static_cast<unsigned long long>(tenths / 10),
                 static_cast<unsigned long long>(tenths % 10));
@@ -91,8 +92,8 @@ void FormatSummary(char (&text)[kSummarySize]) {
   char ran[32];
   FormatDuration(platform::MonotonicNanoseconds() - g_map.startNanoseconds, ran);
   if (g_map.periods == 0) {
-    std::snprintf(text, sizeof(text), "Map %s ran %s, shorter than one 4 s period: no figures.",
-                  g_map.name, ran);
+    std::snprintf(text, sizeof(text), "Map %s ran %s, shorter than one %u s period: no figures.",
+                  g_map.name, ran, static_cast<unsigned>(kMeasuringPeriodSeconds));
     return;
   }
   char average[32];
@@ -108,10 +109,10 @@ void FormatSummary(char (&text)[kSummarySize]) {
                   g_map.loadSum / g_map.loadFigures);
   }
   std::snprintf(text, sizeof(text),
-                "Map %s ran %s: %s FPS on average (lowest 4 s: %s), longest frame %s ms, %u %s, "
+                "Map %s ran %s: %s FPS on average (lowest %u s: %s), longest frame %s ms, %u %s, "
                 "%s, up to %d %s.",
-                g_map.name, ran, average, lowest, longest,
-                static_cast<unsigned>(hitches.mapHitches),
+                g_map.name, ran, average, static_cast<unsigned>(kMeasuringPeriodSeconds), lowest,
+                longest, static_cast<unsigned>(hitches.mapHitches),
                 hitches.mapHitches == 1 ? "hitch" : "hitches", processor,
                 static_cast<int>(g_map.mostPlayers), g_map.mostPlayers == 1 ? "player" : "players");
 }
