@@ -7,8 +7,9 @@
 #include "perf/startup.h"
 
 namespace {
-// Attach raises the timer resolution to this before anything else runs.
-constexpr uint32_t kAttachTimerRequest = 3;
+// Attach raises the timer resolution before anything else runs, qrv_vemtark_sleepsm included:
+// to that variable's default.
+constexpr uint32_t kAttachTimerRequest = static_cast<uint32_t>(kSleepSmDefault);
 }  // namespace
 
 void RunAttachWork() {

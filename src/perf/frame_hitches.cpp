@@ -16,7 +16,7 @@ namespace {
 
 // One warning line a minute at most.
 constexpr uint32_t kPeriodsBetweenWarnings = kMeasuringPeriodsPerMinute;
-constexpr float kDefaultThresholdMs = 50.0f;
+constexpr float kDefaultThresholdMs = static_cast<float>(kHitchMsDefault);
 
 constexpr int64_t kNanosecondsPerMillisecond = 1000000;
 // A log line's message at most.

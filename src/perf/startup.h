@@ -26,6 +26,18 @@ struct VariableBindings {
 };
 extern VariableBindings g_Bindings;
 
+// Defaults that other units use before start-up has registered the variable, or when the engine
+// did not answer for it: the text the variable table registers, and the number it spells.
+constexpr char kSleepSmDefaultText[] = "3";   // qrv_vemtark_sleepsm, in ms
+constexpr char kHitchMsDefaultText[] = "50";  // qrv_vemtark_hitch_ms, in ms
+constexpr int32_t WholeNumberOf(const char *digits) {
+  int32_t number = 0;
+  for (; *digits != '\0'; ++digits) number = number * 10 + (*digits - '0');
+  return number;
+}
+constexpr int32_t kSleepSmDefault = WholeNumberOf(kSleepSmDefaultText);
+constexpr int32_t kHitchMsDefault = WholeNumberOf(kHitchMsDefaultText);
+
 // The tick rate the plug-in last decided; 100 after start-up, carried over between maps.
 extern int32_t g_iCurrentTickRate;
 
