@@ -3,8 +3,10 @@
 // same operations run over the kernel's processor statistics.
 #pragma once
 
-// The machine's total processor time: the only counter path the plug-in asks for.
-constexpr char kProcessorTotalCounterPath[] = "\\Processor(_Total)\\% Processor Time";
+#include "platform/platform.h"
+
+// The counter path each map opens.
+using platform::kProcessorTotalCounterPath;
 
 // Opens the query and adds the counter for the path; false when either step fails.
 bool CreateCpuMonitor(const char *counterPath);

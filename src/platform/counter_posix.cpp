@@ -19,10 +19,6 @@ constexpr uint32_t kPdhInvalidHandle = 0xC0000BBC;
 constexpr uint32_t kPdhInvalidArgument = 0xC0000BBD;
 constexpr uint32_t kPdhFormatDouble = 0x00000200;  // PDH_FMT_DOUBLE
 
-// The only counter this library knows; the Windows library accepts many more paths, but the
-// plug-in asks for no other.
-constexpr char kProcessorTotalPath[] = "\\Processor(_Total)\\% Processor Time";
-
 // PDH_FMT_COUNTERVALUE with its double member.
 struct FormattedValue {
   uint32_t status;
@@ -146,7 +142,7 @@ uint32_t AddCounter(platform::CounterHandle query, const char *path, uintptr_t,
   if (path == nullptr || counter == nullptr) return kPdhInvalidArgument;
   QuerySlot *owner = FindQuery(query);
   if (owner == nullptr) return kPdhInvalidHandle;
-  if (std::strcmp(path, kProcessorTotalPath) != 0) return kPdhCounterNotFound;
+  if (std::strcmp(path, platform::kProcessorTotalCounterPath) != 0) return kPdhCounterNotFound;
   Sample first{};
   if (!ReadProcessorTimes(&first)) return kPdhObjectNotFound;
   for (CounterSlot &slot : g_counters) {

@@ -117,6 +117,10 @@ void SetProcessDetachHandler(void (*handler)());
 LibraryHandle OpenCounterLibrary();
 void *CounterLibrarySymbol(LibraryHandle library, const char *name);
 
+// The machine's total processor time: the one counter path the plug-in asks for, and so the only
+// one the built-in library knows (pdh.dll accepts many more).
+constexpr char kProcessorTotalCounterPath[] = "\\Processor(_Total)\\% Processor Time";
+
 // Tests only: load this library instead of pdh.dll (Windows), or read the processor statistics
 // from this file instead of /proc/stat (elsewhere); nullptr restores the default. The library
 // is only opened once per process, so a test that needs another one runs in a process of its own.
