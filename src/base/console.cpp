@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/ascii_text.h"
 #include "base/globals.h"
 
 namespace {
@@ -40,10 +41,6 @@ void PrintPrefixedLine(const char *text) {
   std::snprintf(g_szScratch, sizeof(g_szScratch), "[%s] %.*s\n", kPluginName,
                 LineRoom(prefixLength), text);
   ServerPrint(g_szScratch);
-}
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 }  // namespace

@@ -2,16 +2,14 @@
 
 #include <cstdarg>
 
-namespace {
+#include "base/ascii_text.h"
 
-bool IsWhiteSpace(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+namespace {
 
 // Consumes white space so that the end-of-file indicator is set once only blanks remain.
 int SkipWhiteSpace(FILE *stream) {
   int c = std::fgetc(stream);
-  while (c != EOF && IsWhiteSpace(c)) c = std::fgetc(stream);
+  while (c != EOF && IsBlank(c)) c = std::fgetc(stream);
   return c;
 }
 
@@ -46,12 +44,12 @@ bool FileHandle::ReadWord(char *buffer, int capacity) {
   int c = SkipWhiteSpace(m_pHandle);
   if (c == EOF) return false;
   int length = 0;
-  while (c != EOF && !IsWhiteSpace(c) && length < capacity) {
+  while (c != EOF && !IsBlank(c) && length < capacity) {
     buffer[length++] = static_cast<char>(c);
     c = std::fgetc(m_pHandle);
   }
   buffer[length] = '\0';
-  if (c != EOF && !IsWhiteSpace(c)) {
+  if (c != EOF && !IsBlank(c)) {
     // The word is longer than the buffer: leave the rest for the next call.
     std::ungetc(c, m_pHandle);
     return true;
