@@ -8,9 +8,6 @@ mutil_funcs_t *gpMetaUtilFuncs = nullptr;
 meta_globals_t *gpMetaGlobals = nullptr;
 bool g_bMetamodPresent = false;
 
-platform::TimerCaps g_TimerCaps;
-bool g_bTimerPeriodActive = false;
-
 int32_t g_PlayerPresence[kPresenceSlots];
 
 const char kPluginName[] = "QRV Vem-Tark";

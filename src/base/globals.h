@@ -4,7 +4,6 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
 #include "sdk/meta_api.h"
 
 extern enginefuncs_t g_engfuncs;  // private by-value copy, taken in GiveFnptrsToDll
@@ -15,11 +14,6 @@ extern bool g_bMetamodPresent;  // set by Meta_Init; false means standalone oper
 
 extern plugin_info_t Plugin_info;
 #define PLID (&Plugin_info)
-
-// Timer resolution in force: after attach wPeriodMin holds the period handed to
-// timeBeginPeriod, not the device minimum. g_bTimerPeriodActive pairs every begin with one end.
-extern platform::TimerCaps g_TimerCaps;
-extern bool g_bTimerPeriodActive;
 
 // 1 while the client in that entity slot is in the game. Index 0 is the world.
 constexpr int kPresenceSlots = 33;

@@ -1,14 +1,19 @@
 #include "base/timer_period.h"
 
-#include "base/globals.h"
+#include "platform/platform.h"
 
 namespace {
 
 constexpr uint32_t kLongestPeriod = 10;
 
+// The period handed to the last begin, in ms, which its end must name again; g_bTimerPeriodActive
+// pairs every begin with one end.
+uint32_t g_uTimerPeriodInForceMs = 0;
+bool g_bTimerPeriodActive = false;
+
 void EndPeriodInForce(bool renewed) {
   if (!g_bTimerPeriodActive) return;
-  platform::EndTimerPeriod(g_TimerCaps.wPeriodMin, renewed);
+  platform::EndTimerPeriod(g_uTimerPeriodInForceMs, renewed);
   g_bTimerPeriodActive = false;
 }
 
@@ -20,9 +25,10 @@ uint32_t ChooseTimerPeriod(uint32_t requested, uint32_t deviceMinimum) {
 }
 
 void BeginTimerResolution(uint32_t requested) {
-  platform::GetTimerCaps(&g_TimerCaps);
-  g_TimerCaps.wPeriodMin = ChooseTimerPeriod(requested, g_TimerCaps.wPeriodMin);
-  platform::BeginTimerPeriod(g_TimerCaps.wPeriodMin);
+  platform::TimerCaps caps{};
+  platform::GetTimerCaps(&caps);
+  g_uTimerPeriodInForceMs = ChooseTimerPeriod(requested, caps.wPeriodMin);
+  platform::BeginTimerPeriod(g_uTimerPeriodInForceMs);
   g_bTimerPeriodActive = true;
 }
 

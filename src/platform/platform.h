@@ -12,11 +12,14 @@ struct TimerCaps {
   uint32_t wPeriodMax;
 };
 
-// timeGetDevCaps / timeBeginPeriod / timeEndPeriod. Where the OS has no such call the device
-// minimum is 1 ms; on Linux begin sets the calling thread's timer slack to 1 us and end puts back
-// the slack it had before (neither does anything when the kernel refuses). An end that is renewed
-// is followed at once by the next begin: the slack then simply stays small, sparing the frame
-// that refreshes the period three system calls.
+// How promptly a sleeping server wakes. On Windows these are timeGetDevCaps, timeBeginPeriod and
+// timeEndPeriod: the system timer's resolution, raised to the period in ms while it is begun.
+// Linux has no timer resolution to raise, and the periods only mirror the Windows calls:
+// GetTimerCaps reports a device minimum of 1 ms, BeginTimerPeriod sets the calling thread's timer
+// slack (how late the kernel may wake it) to 1 us whatever the period, and EndTimerPeriod puts
+// back the slack the thread had before; neither does anything when the kernel refuses. An end
+// that is renewed is followed at once by the next begin: the slack then simply stays small,
+// sparing the frame that refreshes the period three system calls.
 void GetTimerCaps(TimerCaps *caps);
 void BeginTimerPeriod(uint32_t milliseconds);
 void EndTimerPeriod(uint32_t milliseconds, bool renewed);
