@@ -80,8 +80,9 @@ const char *const rgcszCVarDefaults[kRegistrySlots] = {
 cvar_t *g_pRegistryVariables[kRegistrySlots];
 
 namespace {
-// The engine links every record into its own list and keeps using it: records are taken in
-// registration order and never moved or reused.
+// Standalone the engine links every record into its own list and keeps using it (under Metamod it
+// gets Metamod's copy instead): records are taken in registration order and never moved or
+// reused.
 cvar_t g_RegistryRecords[kRegistryRecords];
 int32_t g_iRegistryCount = 0;
 }  // namespace

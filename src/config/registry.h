@@ -20,12 +20,13 @@ enum RegistrySlot {
 extern const char *const rgcszCVar[kRegistrySlots];
 extern const char *const rgcszCVarDefaults[kRegistrySlots];
 
-// What the engine answers for each slot's name once registered; null before.
+// What the engine answers for each slot's name once registered (under Metamod, Metamod's copy of
+// the record); null before.
 extern cvar_t *g_pRegistryVariables[kRegistrySlots];
 
 // Registers the slot's variable with the given default (kept by reference) and flags, and
-// returns the engine's record for it. A 61st record stops the server; a slot outside 0..33
-// registers nothing and answers null.
+// returns the record the engine answers for its name. A 61st record stops the server; a slot
+// outside 0..33 registers nothing and answers null.
 cvar_t *RegisterVariable(int slot, const char *defaultValue, int flags);
 
 // All 34 slots in ascending order with their defaults, as game initialisation does it.

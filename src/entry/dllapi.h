@@ -4,7 +4,7 @@
 #include "sdk/eiface.h"
 
 struct ConsoleCommand {
-  const char *name;  // the engine keeps the pointer: static text only
+  const char *name;  // standalone the engine keeps the pointer: static text only
   void (*handler)();
 };
 

@@ -143,8 +143,9 @@ QRV_EXPORT int Meta_Detach(PLUG_LOADTIME now, PL_UNLOAD_REASON reason) {
                   Plugin_info.name);
     return 0;
   }
-  // Registered commands and variables stay with the engine; the timer and the engine's frame
-  // hook are given back.
+  // Our commands and variables stay registered: the engine holds Metamod's copies of the
+  // variables, and Metamod passes our commands on no more once we are unloaded. The timer and the
+  // engine's frame hook are ours to give back.
   StopFramePacing();
   ReleaseEngineFrameHook();
   EndTimerResolution();

@@ -20,10 +20,10 @@ int64_t g_llLastFrameStart = 0;
 namespace {
 
 // The work that follows a period's end runs on the next frame, so that the frame ending the
-// period stays as cheap as it was: the engine copies every variable it sets into fresh memory,
-// the log line of a hitch warning opens and closes a file, and the processor counter reads the
-// system's statistics. Until then g_flNextSampleTime holds the game time of that end, and the
-// real end of the running period waits here.
+// period stays cheap: the engine copies every variable it sets into fresh memory, the log line of
+// a hitch warning opens and closes a file, and the processor counter reads the system's
+// statistics. Until then g_flNextSampleTime holds the game time of that end, and the real end of
+// the running period waits here.
 bool g_bFollowUpDue = false;
 float g_flFollowUpSampleTime = 0.0f;
 

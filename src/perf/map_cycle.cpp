@@ -25,7 +25,7 @@ void ActivateMap() {
   // Players present on the new map are marked again by their first think.
   ClearPlayerPresence();
   StartMapSummary();
-  // Last, so a map start that does not pace reads as it always has. A paced map opens the
+  // Last, so that its warning follows every other line the map start writes. A paced map opens the
   // engine's gate at once rather than after its first period, whose frames it would hold back.
   StartPacingForMap();
   ApplyPacedTickRate();

@@ -15,7 +15,8 @@ constexpr int kPublished = FCVAR_SERVER | FCVAR_EXTDLL | FCVAR_UNLOGGED;
 constexpr int kPublic = FCVAR_SERVER | FCVAR_EXTDLL;
 constexpr int kExternal = FCVAR_EXTDLL;
 
-// Handed to the engine by address; it links them into its list and keeps them.
+// Handed over by address. Standalone the engine links them into its list and keeps using them;
+// under Metamod the engine gets Metamod's copies of them.
 cvar_t g_ConsoleVariables[] = {
     {"qrv_fps", "100", kPublished, 100.0f, nullptr},
     {"qrv_ticrate", "100", kPublished, 100.0f, nullptr},

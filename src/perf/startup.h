@@ -1,13 +1,14 @@
 // The performance engine's console variables, the engine variables it steers, and the one-time
-// start-up that a Metamod attach runs.
+// start-up that attach runs.
 #pragma once
 
 #include <cstdint>
 
 #include "sdk/edict.h"
 
-// The live engine records of the variables (what pfnCVarGetPointer answered at start-up). A
-// binding the engine did not answer stays null, and the work that needs it is skipped.
+// The records the engine uses for the variables, as pfnCVarGetPointer answered at start-up: the
+// variable table's own standalone, Metamod's copies under Metamod. A binding the engine did not
+// answer stays null, and the work that needs it is skipped.
 struct VariableBindings {
   cvar_t *fps;           // qrv_fps: measured frame rate
   cvar_t *ticrate;       // qrv_ticrate: tick rate decided one period earlier
