@@ -300,9 +300,9 @@ int main(int argc, char **argv) {
     }
   }
   // The status counts late frames over the last finished period, which a run shorter than a
-  // period never reaches: that one is the warm-up's, still at the tick rate of the map's start.
+  // period never reaches: that one is the warm-up's.
   std::printf("\nThe plug-in's status at the end of each row%s:\n",
-              seconds < 4.0 ? " (its last period is the warm-up's, at sys_ticrate 100)" : "");
+              seconds < 4.0 ? " (its last period is the warm-up's)" : "");
   for (const std::string &note : notes) std::printf("  %s\n", note.c_str());
   return allSound ? 0 : 1;
 }
