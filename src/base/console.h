@@ -3,8 +3,6 @@
 // one engine call. Not reentrant: the scratch buffer is shared.
 #pragma once
 
-#include "sdk/eiface.h"
-
 #define QRV_PRINTF(format_index, first_arg) __attribute__((format(printf, format_index, first_arg)))
 
 // Queues "<text>\n" in the server's command buffer; it runs when the engine next executes it.
