@@ -66,6 +66,7 @@ class Engine {
   // at_logged message is what a real engine writes to its log and the log addresses).
   void Alert(ALERT_TYPE level, const std::string &text);
   const std::vector<AlertRecord> &Alerts() const { return alerts_; }
+  void ClearAlerts() { alerts_.clear(); }
 
   // ---- Client consoles (entity index 1..kMaxClients)
   // Engine announcements go to connected clients only; pfnClientPrintf reaches any slot.

@@ -173,6 +173,7 @@ void Soak::RunDay(Day &day) {
     day.mostGameCalls = std::max(day.mostGameCalls, server.metamod().GameCalls().size());
     server.metamod().Game().ClearCalls();
     server.engine().TakeConsole();
+    server.engine().ClearAlerts();
     server.engine().ClearClientConsoles();
     server.engine().ClearServerCommands();
     const long long heap = soak::HeapInUse();
