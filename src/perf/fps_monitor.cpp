@@ -7,11 +7,11 @@
 #include "perf/cpu_monitor.h"
 #include "perf/frame_hitches.h"
 #include "perf/frame_pacer.h"
+#include "perf/map_summary.h"
 #include "perf/measuring_period.h"
 #include "perf/startup.h"
 
 uint32_t g_uMeasuredFps = 0;
-uint32_t g_uLastPeriodFrames = 0;
 bool g_bMeasuredOnThisMap = false;
 uint32_t g_uFrameCounter = 0;
 float g_flNextSampleTime = 0.0f;
@@ -78,10 +78,10 @@ void EndMeasuringPeriod() {
   // however long the period really was, so a stalled server shows an inflated figure for one
   // period.
   ++g_uFrameCounter;
-  g_uLastPeriodFrames = g_uFrameCounter;
   g_uMeasuredFps = g_uFrameCounter / kMeasuringPeriodSeconds;
   g_bMeasuredOnThisMap = true;
   SetVariableNumber(g_Bindings.fps, g_uMeasuredFps);
+  NoteMapPeriodEnded(g_uFrameCounter);
   g_uFrameCounter = 0;
 
   // The rate decided at the end of the previous period, published before this period decides.
@@ -105,6 +105,7 @@ void MonitorRareFrame(int64_t frameNanoseconds, int64_t now) {
     g_bFollowUpDue = false;
     g_flNextSampleTime = g_flFollowUpSampleTime;
     FollowUpHitchPeriod();
+    NoteMapPeriodFollowedUp();
     FollowUpPacingPeriod();
     SampleCpuLoad();
   }

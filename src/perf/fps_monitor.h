@@ -15,8 +15,6 @@
 // g_bMeasuredOnThisMap tells whether it is the running map's own.
 extern uint32_t g_uMeasuredFps;
 extern bool g_bMeasuredOnThisMap;
-// The frames the last finished period counted (the frame that ended it among them).
-extern uint32_t g_uLastPeriodFrames;
 
 // Frames counted in the running period, and the game time at which it ends.
 extern uint32_t g_uFrameCounter;

@@ -50,9 +50,12 @@ float g_lastHitchSeconds = 0.0f;  // game time at the end of the last hitch
 PendingHitches g_pending;
 // Starts full, so the first hitch of the server's life is written at once.
 uint32_t g_periodsSinceWarning = kPeriodsBetweenWarnings;
-PeriodListeners g_listeners;
 
 float GameTime() { return gpGlobals != nullptr ? gpGlobals->time : 0.0f; }
+
+// In the clock's nanoseconds; 0 while hitches are off. A threshold beyond any frame is as good as
+// none being reached.
+int64_t g_thresholdNanoseconds = 0;
 
 void ReadThreshold() {
   const cvar_t *variable = g_Bindings.hitchMs;
@@ -60,13 +63,8 @@ void ReadThreshold() {
   // Zero, a negative or a non-number turns the watch for hitches off.
   if (!(ms > 0.0f) || std::isinf(ms)) ms = 0.0f;
   g_thresholdMs = ms;
-}
-
-// In the clock's nanoseconds; 0 while hitches are off. A threshold beyond any frame is as good as
-// none being reached.
-int64_t ThresholdNanoseconds() {
-  const double ns = static_cast<double>(g_thresholdMs) * kNanosecondsPerMillisecond;
-  return ns < 9.0e18 ? static_cast<int64_t>(ns) : INT64_MAX;
+  const double ns = static_cast<double>(ms) * kNanosecondsPerMillisecond;
+  g_thresholdNanoseconds = ns < 9.0e18 ? static_cast<int64_t>(ns) : INT64_MAX;
 }
 
 float Milliseconds(int64_t nanoseconds) {
@@ -75,7 +73,7 @@ float Milliseconds(int64_t nanoseconds) {
 
 // A frame is looked at when it could beat the period's longest or is a hitch.
 void RaiseFloor() {
-  const int64_t threshold = ThresholdNanoseconds();
+  const int64_t threshold = g_thresholdNanoseconds;
   g_llLongFrameFloor = threshold > 0 && threshold < g_periodLongestNanoseconds
                            ? threshold
                            : g_periodLongestNanoseconds;
@@ -145,8 +143,6 @@ void FormatMilliseconds(float ms, char (&text)[kMillisecondsTextSize]) {
 
 float HitchThresholdMs() { return g_thresholdMs; }
 
-void SetPeriodListeners(const PeriodListeners &listeners) { g_listeners = listeners; }
-
 void NoteLongFrame(int64_t frameNanoseconds, int64_t now) {
   if (g_firstFrameOfMap) {
     // The first frame after map activation: the time since the last frame is the map's loading.
@@ -165,7 +161,7 @@ void NoteLongFrame(int64_t frameNanoseconds, int64_t now) {
   }
   const float ms = Milliseconds(frameNanoseconds);
   if (ms > g_figures.mapLongestMs) g_figures.mapLongestMs = ms;
-  const int64_t threshold = ThresholdNanoseconds();
+  const int64_t threshold = g_thresholdNanoseconds;
   if (threshold > 0 && frameNanoseconds > threshold) {
     ++g_periodHitches;
     ++g_figures.mapHitches;
@@ -198,12 +194,10 @@ void EndHitchPeriod() {
   g_periodStartSeconds = GameTime();
   ReadThreshold();
   if (g_llLongFrameFloor >= 0) RaiseFloor();
-  if (g_listeners.periodEnded != nullptr) g_listeners.periodEnded();
 }
 
 void FollowUpHitchPeriod() {
   PublishFigures();
-  if (g_listeners.periodFollowedUp != nullptr) g_listeners.periodFollowedUp();
   if (g_pending.hitches == 0 || g_periodsSinceWarning < kPeriodsBetweenWarnings) return;
   WriteWarning();
 }

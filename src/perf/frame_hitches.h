@@ -41,15 +41,6 @@ void EndHitchPeriod();
 // On the frame after a period ended: the figures published in qrv_frametime_max and qrv_hitches,
 // and the warning line when hitches wait and the last line is at least a minute old.
 void FollowUpHitchPeriod();
-// Work of a unit above this one that belongs to every measuring period (the map's summary, which
-// needs the frame rate this unit cannot see): `periodEnded` runs at the end of EndHitchPeriod,
-// `periodFollowedUp` at the end of FollowUpHitchPeriod. Null members run nothing.
-struct PeriodListeners {
-  void (*periodEnded)();
-  void (*periodFollowedUp)();
-};
-void SetPeriodListeners(const PeriodListeners &listeners);
-
 // At map end, and at an activation that no deactivation preceded: whatever hitches wait, those of
 // the unfinished period too, go into one line.
 void WritePendingHitches();

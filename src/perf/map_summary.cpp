@@ -6,7 +6,6 @@
 #include "base/globals.h"
 #include "base/plugin_log.h"
 #include "perf/cpu_monitor.h"
-#include "perf/fps_monitor.h"
 #include "perf/frame_hitches.h"
 #include "perf/measuring_period.h"
 #include "perf/server_log.h"
@@ -44,24 +43,6 @@ void NoteLoad() {
   if (!LastCpuLoad(&percent)) return;
   g_map.loadSum += percent;
   ++g_map.loadFigures;
-}
-
-void NotePeriodEnded() {
-  if (!g_map.running) return;
-  if (g_map.periods == 0 || g_uLastPeriodFrames < g_map.lowestFrames) {
-    g_map.lowestFrames = g_uLastPeriodFrames;
-  }
-  g_map.frameSum += g_uLastPeriodFrames;
-  ++g_map.periods;
-}
-
-// Runs before the follow-up collects the processor counter, so the figure it reads is that of
-// the follow-up before; the last one is read at map end.
-void NotePeriodFollowedUp() {
-  if (!g_map.running) return;
-  ++g_map.followUps;
-  NoteLoad();
-  NotePlayersPresent();
 }
 
 // "31:04", or "1:02:03" from an hour on; whole seconds.
@@ -126,7 +107,20 @@ void StartMapSummary() {
   std::snprintf(g_map.name, sizeof(g_map.name), "%s", name);
   g_map.startNanoseconds = platform::MonotonicNanoseconds();
   g_map.running = true;
-  SetPeriodListeners(PeriodListeners{NotePeriodEnded, NotePeriodFollowedUp});
+}
+
+void NoteMapPeriodEnded(uint32_t frames) {
+  if (!g_map.running) return;
+  if (g_map.periods == 0 || frames < g_map.lowestFrames) g_map.lowestFrames = frames;
+  g_map.frameSum += frames;
+  ++g_map.periods;
+}
+
+void NoteMapPeriodFollowedUp() {
+  if (!g_map.running) return;
+  ++g_map.followUps;
+  NoteLoad();
+  NotePlayersPresent();
 }
 
 void NoteMapPlayers() {
