@@ -83,7 +83,7 @@ void PrintPacing() {
       return;
     case PacingState::kOn:
       ConsolePrint("pacing          on at %u FPS, %u of %u frames late last period%s",
-                   static_cast<unsigned>(pacing.target),
+                   static_cast<unsigned>(ActivePacingTarget()),
                    static_cast<unsigned>(pacing.lastPeriodLate),
                    static_cast<unsigned>(pacing.lastPeriodFrames), api);
       return;

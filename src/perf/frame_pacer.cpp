@@ -24,7 +24,7 @@ constexpr uint64_t kScheduleFoldIndex = 1u << 31;
 enum class DueWarning { kNone, kUnavailable, kUnreachable };
 
 EngineFrameHookSwitch g_hookSwitch = nullptr;
-FramePacingFigures g_figures = {PacingState::kOff, 0, 0, 0, 0, 0};
+FramePacingFigures g_figures = {PacingState::kOff, 0, 0, 0, 0};
 
 // Read on every frame by PaceFrame: 0 while frames are not paced.
 uint32_t g_target = 0;
@@ -79,7 +79,6 @@ void ReviewPacing() {
     if (g_hookSwitch != nullptr) g_hookSwitch(false);
     PaceTo(0);
     g_figures.state = PacingSettingOn() ? PacingState::kNoTarget : PacingState::kOff;
-    g_figures.target = 0;
     return;
   }
   const EngineFrameHook answer =
@@ -88,13 +87,11 @@ void ReviewPacing() {
     PaceTo(0);
     g_figures.state =
         answer == EngineFrameHook::kTooOld ? PacingState::kApiTooOld : PacingState::kNeedsReHLDS;
-    g_figures.target = 0;
     DueOncePerMap(DueWarning::kUnavailable);
     return;
   }
   PaceTo(wanted);
   g_figures.state = PacingState::kOn;
-  g_figures.target = wanted;
 }
 
 bool StartedWithPingboost3() {
@@ -110,8 +107,7 @@ void WriteDueWarning() {
   if (warning == DueWarning::kUnreachable) {
     WriteLog(true, LOG_LEVEL_WARNING,
              "Frame pacing cannot reach %u FPS: %u of %u frames came late in the last %u s.%s",
-             static_cast<unsigned>(g_figures.target),
-             static_cast<unsigned>(g_figures.lastPeriodLate),
+             static_cast<unsigned>(g_target), static_cast<unsigned>(g_figures.lastPeriodLate),
              static_cast<unsigned>(g_figures.lastPeriodFrames),
              static_cast<unsigned>(kMeasuringPeriodSeconds),
              platform::kLauncherSleepsEveryPass && !StartedWithPingboost3()
@@ -190,7 +186,6 @@ void StopFramePacing() {
   if (g_hookSwitch != nullptr) g_hookSwitch(false);
   PaceTo(0);
   g_figures.state = PacingState::kOff;
-  g_figures.target = 0;
 }
 
 void PaceFrame() {

@@ -44,7 +44,6 @@ void PaceFrame();
 enum class PacingState { kOff, kNoTarget, kOn, kNeedsReHLDS, kApiTooOld };
 struct FramePacingFigures {
   PacingState state;
-  uint32_t target;            // FPS, while on
   uint32_t lastPeriodFrames;  // paced frames of the last finished period
   uint32_t lastPeriodLate;
   int apiMajor;  // 0 until the engine was asked
