@@ -210,39 +210,3 @@ TEST_F(FrameHitches, TheFrameAfterAPeriodLeavesTheFrameRateFiguresAlone) {
 }
 
 }  // namespace
-
-namespace {
-
-// A map activated again without a deactivation (a crashed map change, an engine that skips it):
-// the hitches still waiting are written under the map they happened on, before the new map's
-// configuration is read.
-TEST(FrameHitchesAtSecondActivation, WaitingHitchesAreWrittenUnderTheirOwnMap) {
-  emu::Session server(qrvtest::TestBuild());
-  server.StartServer();
-  server.StartMap("de_dust2");
-  server.RunFrames(1 + 256, 128.0);  // the loading and the start-up
-  server.RunLongFrame(0.3125);       // the first hitch: written at once, at the period's end
-  while (server.engine().Time() < 9.0) server.RunFrames(1, 128.0);  // the next period from 9 s
-  server.RunFrames(128, 128.0);
-  server.RunLongFrame(0.125);  // waits for the minute to pass
-  server.engine().SetMapName("de_inferno");
-  server.engine().SetTime(1.0);
-  server.Call<&DLL_FUNCTIONS::pfnServerActivate>(
-      server.engine().EdictList(), server.engine().EdictCount(), server.engine().MaxClients());
-  std::vector<std::string> lines;
-  size_t configuration = 0;
-  for (const std::string &line : qrvtest::LogMessages(server)) {
-    if (line.find("Frame hitch") != std::string::npos) lines.push_back(line);
-    if (line.find("Server reads configs files...") != std::string::npos)
-      configuration = lines.size();
-  }
-  ASSERT_EQ(2u, lines.size());
-  EXPECT_EQ(
-      "[QRV] WARNING: Frame hitch: longest frame 125.0 ms, 1 hitch over 50 ms in the last 1 s on "
-      "de_dust2 with 0 players.",
-      lines[1]);
-  EXPECT_EQ(2u, configuration) << "written before the new map's configuration";
-  EXPECT_EQ(std::vector<std::string>{}, server.Faults());
-}
-
-}  // namespace

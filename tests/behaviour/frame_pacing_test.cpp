@@ -142,10 +142,6 @@ TEST_F(Pacing, FollowsTheTargetRulesAndSetsTheTickRateWhilePacing) {
        "pacing          on at 60 FPS",
        "120",
        1},
-      {{"qrv_vemtark_pace 1", "qrv_vemtark_autofps 49"},
-       "pacing          no target: qrv_vemtark_sysrate and qrv_vemtark_autofps are off",
-       "100.0",
-       0},
       {{"qrv_vemtark_pace 1", "qrv_vemtark_autofps -5"},
        "pacing          no target: qrv_vemtark_sysrate and qrv_vemtark_autofps are off",
        "175",  // today's rule reads a negative target as a huge one and steps up

@@ -162,14 +162,6 @@ TEST_F(MapSummary, EveryMapEndWritesOneLineOfTheMapsFigures) {
        "[QRV] LOG: Map de_dust2 ran 0:06: 128.0 FPS on average (lowest 4 s: 128.0), longest frame "
        "2000.0 ms, 2 hitches, " +
            Processor("30.0") + ", up to 1 player."},
-      {"an activation without deactivation",
-       [this] {
-         FinishPeriod();
-         ActivateWithoutEnd("de_inferno");
-       },
-       "[QRV] LOG: Map de_dust2 ran 0:04: 128.0 FPS on average (lowest 4 s: 128.0), longest frame "
-       "7.8 ms, 0 hitches, " +
-           Processor("30.0") + ", up to 0 players."},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
