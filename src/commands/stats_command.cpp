@@ -10,6 +10,7 @@
 #include "perf/fps_monitor.h"
 #include "perf/frame_hitches.h"
 #include "perf/frame_pacer.h"
+#include "perf/map_cycle.h"
 #include "perf/startup.h"
 #include "perf/tick_rate_rule.h"
 
@@ -22,21 +23,6 @@ const char *const kColumns[] = {"FPS", "Target",  "Ticrate", "Longest", "Hitches
 const char kNoFigure[] = "-1";
 // Beyond this a figure would not fit its column; such a tick rate says nothing anyway.
 constexpr double kLargestTickRate = 1.0e6;
-// Game time beyond this (more than ten years) is shown as this, as in the status screen.
-constexpr double kLongestShownSeconds = 3.2e8;
-
-unsigned TargetFrameRate() {
-  switch (CurrentTickRateRule()) {
-    case TickRateRule::kPinned:
-      return static_cast<unsigned>(VariableToInt32(g_Bindings.sysRate));
-    case TickRateRule::kTarget:
-      // The target as the adjustment compares it: unsigned.
-      return static_cast<unsigned>(VariableToInt32(g_Bindings.autoFps));
-    case TickRateRule::kNeither:
-      return 0;
-  }
-  return 0;
-}
 
 void FormatFrameRate(char (&text)[16]) {
   if (!g_bMeasuredOnThisMap) {
@@ -67,12 +53,8 @@ void FormatProcessorLoad(char (&text)[16]) {
 
 // Whole minutes of game time, which starts again with every map; -1 without the engine's globals.
 long long UptimeMinutes() {
-  const globalvars_t *globals = gpGlobals;
-  if (globals == nullptr) return -1;
-  double seconds = static_cast<double>(globals->time);
-  if (!(seconds >= 0.0)) seconds = 0.0;
-  if (seconds > kLongestShownSeconds) seconds = kLongestShownSeconds;
-  return static_cast<long long>(seconds) / 60;
+  if (gpGlobals == nullptr) return -1;
+  return static_cast<long long>(MapRunningSeconds(*gpGlobals) / 60);
 }
 
 }  // namespace
@@ -95,7 +77,8 @@ void StatsCommand() {
   FormatTickRate(tickRate);
   FormatMilliseconds(hitches.lastPeriodLongestMs, longest);
   FormatProcessorLoad(load);
-  ConsolePrint("%8s%8u%8s%8s%8u%8s%8d%8lld%8u", frameRate, TargetFrameRate(), tickRate, longest,
+  ConsolePrint("%8s%8u%8s%8s%8u%8s%8d%8lld%8u", frameRate,
+               static_cast<unsigned>(TickRateRuleValue(CurrentTickRateRule())), tickRate, longest,
                static_cast<unsigned>(hitches.lastPeriodHitches), load,
                static_cast<int>(CountPlayersPresent()), UptimeMinutes(),
                static_cast<unsigned>(FramePacing().lastPeriodLate));

@@ -9,6 +9,7 @@
 #include "perf/fps_monitor.h"
 #include "perf/frame_hitches.h"
 #include "perf/frame_pacer.h"
+#include "perf/map_cycle.h"
 #include "perf/measuring_period.h"
 #include "perf/startup.h"
 #include "perf/tick_rate_rule.h"
@@ -16,20 +17,17 @@
 
 namespace {
 
-// Game time beyond this (more than ten years) is shown as this: the cast to whole seconds stays
-// defined whatever the engine's clock holds.
-constexpr double kLongestShownSeconds = 3.2e8;
-
 void PrintTickRateRule() {
-  switch (CurrentTickRateRule()) {
+  const TickRateRule rule = CurrentTickRateRule();
+  switch (rule) {
     case TickRateRule::kPinned:
       ConsolePrint("tick rate       follows qrv_vemtark_sysrate (pinned at %d)",
-                   static_cast<int>(VariableToInt32(g_Bindings.sysRate)));
+                   static_cast<int>(TickRateRuleValue(rule)));
       return;
     case TickRateRule::kTarget:
       // The target as the adjustment compares it: unsigned.
       ConsolePrint("tick rate       follows qrv_vemtark_autofps (target %u FPS)",
-                   static_cast<unsigned>(VariableToInt32(g_Bindings.autoFps)));
+                   static_cast<unsigned>(TickRateRuleValue(rule)));
       return;
     case TickRateRule::kNeither:
       ConsolePrint("%s", "tick rate       follows neither (left as it is)");
@@ -110,11 +108,7 @@ void PrintProcessorLoad() {
 void PrintMap(const globalvars_t *globals) {
   const char *name = EngineString(globals->mapname);
   if (name == nullptr || name[0] == '\0') name = "(none)";
-  // Game time starts again with every map, so it is how long the map has run.
-  double seconds = static_cast<double>(globals->time);
-  if (!(seconds >= 0.0)) seconds = 0.0;
-  if (seconds > kLongestShownSeconds) seconds = kLongestShownSeconds;
-  const unsigned long long whole = static_cast<unsigned long long>(seconds);
+  const unsigned long long whole = MapRunningSeconds(*globals);
   ConsolePrint("map             %s, running %llu:%02u:%02u", name, whole / 3600,
                static_cast<unsigned>(whole / 60 % 60), static_cast<unsigned>(whole % 60));
 }

@@ -138,19 +138,10 @@ void NoteEngineApiVersion(int major, int minor) {
 
 uint32_t WantedPacingTarget() {
   if (!PacingSettingOn()) return 0;
-  int32_t target = 0;
-  switch (CurrentTickRateRule()) {
-    case TickRateRule::kPinned:
-      target = VariableToInt32(g_Bindings.sysRate);
-      break;
-    case TickRateRule::kTarget:
-      // Signed here: a negative setting aims at nothing.
-      target = VariableToInt32(g_Bindings.autoFps);
-      if (target < kLowestAutomaticTarget) target = 0;
-      break;
-    case TickRateRule::kNeither:
-      break;
-  }
+  const TickRateRule rule = CurrentTickRateRule();
+  // Signed here: a negative automatic target aims at nothing.
+  const int32_t target = TickRateRuleValue(rule);
+  if (rule == TickRateRule::kTarget && target < kLowestAutomaticTarget) return 0;
   if (target < 1 || target > kHighestPacedRate) return 0;
   return static_cast<uint32_t>(target);
 }

@@ -31,6 +31,14 @@ void ActivateMap() {
   ApplyPacedTickRate();
 }
 
+uint64_t MapRunningSeconds(const globalvars_t &globals) {
+  constexpr double kLongestShownSeconds = 3.2e8;
+  double seconds = static_cast<double>(globals.time);
+  if (!(seconds >= 0.0)) seconds = 0.0;
+  if (seconds > kLongestShownSeconds) seconds = kLongestShownSeconds;
+  return static_cast<uint64_t>(seconds);
+}
+
 void DeactivateMap() {
   // Written while the map name is still the map they happened on, and the summary before the
   // counter closes and forgets the map's last processor figure.

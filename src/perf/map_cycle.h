@@ -1,5 +1,13 @@
 // What happens at every map start and map end.
 #pragma once
 
+#include <cstdint>
+
+#include "sdk/edict.h"
+
 void ActivateMap();
 void DeactivateMap();
+
+// Whole seconds the map has run: game time, which starts again with every map. Beyond ten years
+// it stays there, so that the whole number is defined whatever the engine's clock holds.
+uint64_t MapRunningSeconds(const globalvars_t &globals);

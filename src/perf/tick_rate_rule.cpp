@@ -21,3 +21,15 @@ TickRateRule CurrentTickRateRule() {
   }
   return TickRateRule::kNeither;
 }
+
+int32_t TickRateRuleValue(TickRateRule rule) {
+  switch (rule) {
+    case TickRateRule::kPinned:
+      return VariableToInt32(g_Bindings.sysRate);
+    case TickRateRule::kTarget:
+      return VariableToInt32(g_Bindings.autoFps);
+    case TickRateRule::kNeither:
+      return 0;
+  }
+  return 0;
+}
