@@ -24,11 +24,14 @@ void PrintTickRateRule() {
       ConsolePrint("tick rate       follows qrv_vemtark_sysrate (pinned at %d)",
                    static_cast<int>(TickRateRuleValue(rule)));
       return;
-    case TickRateRule::kTarget:
-      // The target as the adjustment compares it: unsigned.
-      ConsolePrint("tick rate       follows qrv_vemtark_autofps (target %u FPS)",
-                   static_cast<unsigned>(TickRateRuleValue(rule)));
+    case TickRateRule::kTarget: {
+      // The adjustment compares a negative target unsigned, as a rate above any frame rate.
+      const int32_t target = TickRateRuleValue(rule);
+      ConsolePrint("tick rate       follows qrv_vemtark_autofps (target %d FPS%s)",
+                   static_cast<int>(target),
+                   target < 0 ? ": a negative target steps the tick rate up every period" : "");
       return;
+    }
     case TickRateRule::kNeither:
       ConsolePrint("%s", "tick rate       follows neither (left as it is)");
       return;
@@ -79,11 +82,29 @@ void PrintPacing() {
       ConsolePrint(
           "%s", "pacing          no target: qrv_vemtark_sysrate and qrv_vemtark_autofps are off");
       return;
+    case PacingState::kTargetOutOfRange: {
+      const char *name = pacing.outOfRangeRule == TickRateRule::kPinned ? "qrv_vemtark_sysrate"
+                                                                         : "qrv_vemtark_autofps";
+      if (pacing.outOfRangeValue < 1) {
+        ConsolePrint("pacing          no target: %s %d is negative", name,
+                     static_cast<int>(pacing.outOfRangeValue));
+      } else {
+        ConsolePrint("pacing          no target: %s %d is above %d FPS, the highest paced rate",
+                     name, static_cast<int>(pacing.outOfRangeValue),
+                     static_cast<int>(kHighestPacedRate));
+      }
+      return;
+    }
     case PacingState::kOn:
       ConsolePrint("pacing          on at %u FPS, %u of %u frames late last period%s",
                    static_cast<unsigned>(ActivePacingTarget()),
                    static_cast<unsigned>(pacing.lastPeriodLate),
                    static_cast<unsigned>(pacing.lastPeriodFrames), api);
+      if (pacing.heldByCommandLine[0] != '\0') {
+        ConsolePrint("pacing held     by -sys_ticrate %s on the command line, which the engine "
+                     "reads before sys_ticrate: drop it",
+                     pacing.heldByCommandLine);
+      }
       return;
     case PacingState::kNeedsReHLDS:
       ConsolePrint("%s",
@@ -93,7 +114,16 @@ void PrintPacing() {
       ConsolePrint("pacing          unavailable: needs ReHLDS API %d.%d or newer%s",
                    REHLDS_API_VERSION_MAJOR, REHLDS_API_SV_FRAME_MINOR, api);
       return;
+    case PacingState::kApiUnknown:
+      ConsolePrint("pacing          unavailable: this engine has ReHLDS API %d.%d, which this "
+                   "version does not know",
+                   pacing.apiMajor, pacing.apiMinor);
+      return;
   }
+}
+
+void PrintServerLoop() {
+  if (LoopPollsWithoutSleeping()) ConsolePrint("server loop     %s", kPollingLoopSentence);
 }
 
 void PrintProcessorLoad() {
@@ -129,6 +159,7 @@ void StatusCommand() {
   PrintFrameFigures();
   PrintStartup();
   PrintPacing();
+  PrintServerLoop();
   PrintProcessorLoad();
   const globalvars_t *globals = gpGlobals;
   if (globals == nullptr) {

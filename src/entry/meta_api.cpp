@@ -11,6 +11,7 @@
 #include "entry/engine_frame_hook.h"
 #include "entry/export_api.h"
 #include "perf/frame_pacer.h"
+#include "perf/map_cycle.h"
 #include "platform/platform.h"
 
 namespace {
@@ -145,7 +146,9 @@ QRV_EXPORT int Meta_Detach(PLUG_LOADTIME now, PL_UNLOAD_REASON reason) {
   }
   // Our commands and variables stay registered: the engine holds Metamod's copies of the
   // variables, and Metamod passes our commands on no more once we are unloaded. The timer and the
-  // engine's frame hook are ours to give back.
+  // engine's frame hook are ours to give back, and the map's hitches and summary are written
+  // while the log can still be.
+  EndMapAtUnload();
   StopFramePacing();
   ReleaseEngineFrameHook();
   EndTimerResolution();
@@ -159,7 +162,10 @@ namespace {
 // until the process ends.
 void OnProcessDetach() {
   // A period begun at attach (standalone: at load) and not ended by a forced detach ends here,
-  // and the engine must not call a frame hook in a library that is going away.
+  // and the engine must not call a frame hook in a library that is going away. A map still
+  // running has its hitches and summary written, and pacing gives the tick rate back.
+  EndMapAtUnload();
+  StopFramePacing();
   ReleaseEngineFrameHook();
   platform::EndWaits();
   EndTimerResolution();

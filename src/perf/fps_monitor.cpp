@@ -25,18 +25,14 @@ namespace {
 // statistics. Until then g_flNextSampleTime holds the game time of that end, and the real end of
 // the running period waits here.
 bool g_bFollowUpDue = false;
+// The map's configuration files run after its activation, from the command buffer, before the
+// map's first frame: the settings they may change are read again then.
+bool g_bFirstFrameOfMap = false;
 float g_flFollowUpSampleTime = 0.0f;
 
 constexpr int64_t kHighestTickRate = 1200;
 constexpr int64_t kTickRateAfterOvershoot = 1000;
 constexpr int64_t kLowestTickRate = 100;
-constexpr uint32_t kPacedTickRateFactor = 2;
-
-void SetVariableNumber(cvar_t *variable, long long number) {
-  char text[64];
-  std::snprintf(text, sizeof(text), "%lld", number);
-  SetVariableString(variable, text);
-}
 
 void AdjustTickRateAutomatically() {
   uint32_t target = static_cast<uint32_t>(VariableToInt32(g_Bindings.autoFps));
@@ -101,6 +97,11 @@ void EndMeasuringPeriod() {
 void MonitorRareFrame(int64_t frameNanoseconds, int64_t now) {
   const globalvars_t *globals = gpGlobals;
   if (frameNanoseconds > g_llLongFrameFloor) NoteLongFrame(frameNanoseconds, now);
+  if (g_bFirstFrameOfMap) {
+    g_bFirstFrameOfMap = false;
+    ReadHitchSettingsAgain();
+    ReviewPacingOnFirstFrame();
+  }
   if (g_bFollowUpDue && !(globals->time < g_flNextSampleTime)) {
     g_bFollowUpDue = false;
     g_flNextSampleTime = g_flFollowUpSampleTime;
@@ -128,20 +129,11 @@ int32_t TickRateStep(int64_t gap) {
   return 0;
 }
 
-bool ApplyPacedTickRate() {
-  // While frames are paced the engine's own gate must never hold one back: it opens at twice the
-  // target, and on -pingboost 3 a tick rate above 1000 also shortens the loop's wait to 1 us.
-  const uint32_t pacedTarget = ActivePacingTarget();
-  if (pacedTarget == 0) return false;
-  g_iCurrentTickRate = static_cast<int32_t>(pacedTarget * kPacedTickRateFactor);
-  SetVariableNumber(g_Bindings.sysTicrate, g_iCurrentTickRate);
-  return true;
-}
-
 void ResetMeasuredValues() {
   g_uFrameCounter = 0;
   g_bMeasuredOnThisMap = false;
   g_bFollowUpDue = false;
+  g_bFirstFrameOfMap = true;
   SetVariableString(g_Bindings.fps, "1.0");
   SetVariableString(g_Bindings.ticrate, "1.0");
 }

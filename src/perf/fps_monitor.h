@@ -57,9 +57,5 @@ void ResetMeasuredValues();
 // The first period of the map ends one measuring period of game time from now.
 void StartMeasuringPeriod();
 
-// While frames are paced: the tick rate set at once to what pacing needs (twice the target),
-// true; false, and nothing touched, while they are not.
-bool ApplyPacedTickRate();
-
 // The step the automatic adjustment takes for a gap between target and measured frame rate.
 int32_t TickRateStep(int64_t gap);

@@ -184,6 +184,11 @@ void StartHitchWatch() {
   PublishFigures();
 }
 
+void ReadHitchSettingsAgain() {
+  ReadThreshold();
+  if (g_llLongFrameFloor >= 0) RaiseFloor();
+}
+
 void EndHitchPeriod() {
   g_figures.lastPeriodLongestMs = Milliseconds(g_periodLongestNanoseconds);
   g_figures.lastPeriodHitches = g_periodHitches;

@@ -32,9 +32,11 @@ extern int64_t g_llLongFrameFloor;
 // `now` is the clock reading that ended the frame.
 void NoteLongFrame(int64_t frameNanoseconds, int64_t now);
 
-// At map activation, once the configuration is read: figures cleared, threshold read again, and
+// At map activation, once the configuration is queued: figures cleared, threshold read again, and
 // the next frame taken for the map's first.
 void StartHitchWatch();
+// On the map's first frame, once the map's configuration files have run: the threshold read again.
+void ReadHitchSettingsAgain();
 // At the end of every measuring period: the period's figures kept for FrameHitches() and the
 // warning. Cheap enough for the frame that ends the period: it neither sets a variable nor logs.
 void EndHitchPeriod();

@@ -1,30 +1,37 @@
 #include "perf/frame_pacer.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
 #include "base/command_line.h"
 #include "base/plugin_log.h"
 #include "perf/measuring_period.h"
 #include "perf/startup.h"
-#include "perf/tick_rate_rule.h"
 #include "platform/platform.h"
 #include "sdk/rehlds_api.h"
+
+const char kPollingLoopSentence[] =
+    "The server's loop polls without sleeping (-pingboost 3 with sys_ticrate above 1000 waits "
+    "1 us a pass and keeps a core busy): qrv_vemtark_pace 1 gives the same frame rate sleeping.";
 
 namespace {
 
 constexpr int64_t kNanosecondsPerSecond = 1000000000;
-// Above this a frame would be due every 100 us or sooner: no engine runs a frame that fast.
-constexpr int32_t kHighestPacedRate = 10000;
-// Lowest target qrv_vemtark_autofps sets; below it the automatic adjustment is off too.
-constexpr int32_t kLowestAutomaticTarget = 50;
 // A period with fewer paced frames says nothing about whether the target is reachable.
 constexpr uint32_t kFewestFramesJudged = 20;
 // The schedule's frame index is folded into its start long before index times a second could
 // leave 64 bits (at 10,000 FPS that is about 2.5 days).
 constexpr uint64_t kScheduleFoldIndex = 1u << 31;
+constexpr uint32_t kPacedTickRateFactor = 2;
+// Above this tick rate -pingboost 3's wait is 1 us.
+constexpr float kPollingTickRate = 1000.0f;
 
-enum class DueWarning { kNone, kUnavailable, kUnreachable };
+enum class DueWarning { kNone, kUnavailable, kUnreachable, kNoUsableTarget };
 
 EngineFrameHookSwitch g_hookSwitch = nullptr;
-FramePacingFigures g_figures = {PacingState::kOff, 0, 0, 0, 0};
+bool g_apiFound = false;
+FramePacingFigures g_figures = {PacingState::kOff, 0, 0, 0, 0, 0, TickRateRule::kNeither, 0, ""};
 
 // Read on every frame by PaceFrame: 0 while frames are not paced.
 uint32_t g_target = 0;
@@ -38,7 +45,30 @@ uint32_t g_periodFrames = 0;
 uint32_t g_periodLate = 0;
 
 bool g_warnedThisMap = false;
+bool g_warnedHeldThisMap = false;
+bool g_warnedPollingThisMap = false;
 DueWarning g_dueWarning = DueWarning::kNone;
+// The -sys_ticrate that held the last finished period back, for its warning.
+char g_lastPeriodHeldBy[sizeof(FramePacingFigures::heldByCommandLine)] = "";
+
+// What sys_ticrate held before pacing raised it, given back when pacing stops.
+bool g_tickRateRaised = false;
+char g_tickRateBeforePacing[64] = "";
+int32_t g_currentTickRateBeforePacing = 0;
+
+void GiveBackTickRate() {
+  if (!g_tickRateRaised) return;
+  g_tickRateRaised = false;
+  if (CurrentTickRateRule() == TickRateRule::kPinned) {
+    g_iCurrentTickRate = TickRateRuleValue(TickRateRule::kPinned);
+    SetVariableNumber(g_Bindings.sysTicrate, g_iCurrentTickRate);
+    return;
+  }
+  // The automatic adjustment steps on from where it was before pacing; without a rule the rate
+  // is the operator's own again.
+  g_iCurrentTickRate = g_currentTickRateBeforePacing;
+  SetVariableString(g_Bindings.sysTicrate, g_tickRateBeforePacing);
+}
 
 int64_t Deadline(uint64_t index) {
   return g_scheduleStart +
@@ -59,10 +89,12 @@ void AdvanceSchedule() {
 
 void PaceTo(uint32_t target) {
   if (target == g_target) return;
+  const bool stopping = target == 0;
   g_target = target;
   g_interval = target != 0 ? kNanosecondsPerSecond / target : 0;
   g_scheduleStart = 0;
   g_scheduleIndex = 0;
+  if (stopping) GiveBackTickRate();
 }
 
 bool PacingSettingOn() {
@@ -73,30 +105,102 @@ void DueOncePerMap(DueWarning warning) {
   if (!g_warnedThisMap && g_dueWarning == DueWarning::kNone) g_dueWarning = warning;
 }
 
+enum class TargetCheck { kNone, kUsable, kOutOfRange };
+struct PacingTarget {
+  TargetCheck check;
+  TickRateRule rule;
+  int32_t value;
+};
+
+PacingTarget ReadPacingTarget() {
+  const TickRateRule rule = CurrentTickRateRule();
+  // Signed here: a negative automatic target aims at nothing.
+  const int32_t value = TickRateRuleValue(rule);
+  if (rule == TickRateRule::kNeither) return {TargetCheck::kNone, rule, 0};
+  // The automatic rule starts at 50, so only a negative target or one beyond pacing's range is
+  // left out here.
+  if (value < 1 || value > kHighestPacedRate) return {TargetCheck::kOutOfRange, rule, value};
+  return {TargetCheck::kUsable, rule, value};
+}
+
+// The -sys_ticrate option, when it holds paced frames back.
+void CheckCommandLineTickRate() {
+  g_figures.heldByCommandLine[0] = '\0';
+  if (g_target == 0) return;
+  const char *value = CommandLineValueOf("-sys_ticrate");
+  if (value == nullptr) return;
+  const double rate = std::strtod(value, nullptr);
+  if (rate >= static_cast<double>(g_target) * kPacedTickRateFactor) return;
+  std::snprintf(g_figures.heldByCommandLine, sizeof(g_figures.heldByCommandLine), "%.32s",
+                value[0] != '\0' ? value : "(no value)");
+}
+
 void ReviewPacing() {
-  const uint32_t wanted = WantedPacingTarget();
-  if (wanted == 0) {
+  const PacingTarget target = PacingSettingOn() ? ReadPacingTarget() : PacingTarget{};
+  if (target.check != TargetCheck::kUsable) {
     if (g_hookSwitch != nullptr) g_hookSwitch(false);
     PaceTo(0);
-    g_figures.state = PacingSettingOn() ? PacingState::kNoTarget : PacingState::kOff;
+    g_figures.state = !PacingSettingOn()                      ? PacingState::kOff
+                      : target.check == TargetCheck::kOutOfRange ? PacingState::kTargetOutOfRange
+                                                                 : PacingState::kNoTarget;
+    g_figures.outOfRangeRule = target.rule;
+    g_figures.outOfRangeValue = target.value;
+    if (g_figures.state == PacingState::kTargetOutOfRange) {
+      DueOncePerMap(DueWarning::kNoUsableTarget);
+    }
+    CheckCommandLineTickRate();
     return;
   }
   const EngineFrameHook answer =
       g_hookSwitch != nullptr ? g_hookSwitch(true) : EngineFrameHook::kMissing;
   if (answer != EngineFrameHook::kAvailable) {
     PaceTo(0);
-    g_figures.state =
-        answer == EngineFrameHook::kTooOld ? PacingState::kApiTooOld : PacingState::kNeedsReHLDS;
+    g_figures.state = answer == EngineFrameHook::kTooOld   ? PacingState::kApiTooOld
+                      : answer == EngineFrameHook::kUnknown ? PacingState::kApiUnknown
+                                                            : PacingState::kNeedsReHLDS;
     DueOncePerMap(DueWarning::kUnavailable);
+    CheckCommandLineTickRate();
     return;
   }
-  PaceTo(wanted);
+  PaceTo(static_cast<uint32_t>(target.value));
   g_figures.state = PacingState::kOn;
+  CheckCommandLineTickRate();
 }
 
 bool StartedWithPingboost3() {
   const char *value = CommandLineValueOf("-pingboost");
   return value != nullptr && value[0] == '3' && value[1] == '\0';
+}
+
+// Why frames came late, when this plug-in can tell: the command line's gate, or the loop's sleep.
+const char *LateFramesCause(char (&text)[160]) {
+  text[0] = '\0';
+  if (g_lastPeriodHeldBy[0] != '\0') {
+    std::snprintf(text, sizeof(text),
+                  " -sys_ticrate %s on the command line holds the engine's frames back: drop it.",
+                  g_lastPeriodHeldBy);
+  } else if (platform::kLauncherSleepsEveryPass && !StartedWithPingboost3()) {
+    std::snprintf(text, sizeof(text), "%s",
+                  " The server's loop sleeps 1 ms a pass: start it with -pingboost 3 for targets "
+                  "near 1000.");
+  }
+  return text;
+}
+
+void WriteNoUsableTarget() {
+  const char *name = g_figures.outOfRangeRule == TickRateRule::kPinned ? "qrv_vemtark_sysrate"
+                                                                        : "qrv_vemtark_autofps";
+  if (g_figures.outOfRangeValue < 1) {
+    WriteLog(true, LOG_LEVEL_WARNING,
+             "Frame pacing has no target: %s %d is negative, so the server runs unpaced.", name,
+             static_cast<int>(g_figures.outOfRangeValue));
+  } else {
+    WriteLog(true, LOG_LEVEL_WARNING,
+             "Frame pacing has no target: %s %d is above %d FPS, the highest rate it paces to, "
+             "so the server runs unpaced.",
+             name, static_cast<int>(g_figures.outOfRangeValue),
+             static_cast<int>(kHighestPacedRate));
+  }
 }
 
 void WriteDueWarning() {
@@ -105,21 +209,26 @@ void WriteDueWarning() {
   if (warning == DueWarning::kNone || g_warnedThisMap) return;
   g_warnedThisMap = true;
   if (warning == DueWarning::kUnreachable) {
+    char cause[160];
     WriteLog(true, LOG_LEVEL_WARNING,
              "Frame pacing cannot reach %u FPS: %u of %u frames came late in the last %u s.%s",
-             static_cast<unsigned>(g_target), static_cast<unsigned>(g_figures.lastPeriodLate),
+             static_cast<unsigned>(g_figures.lastPeriodTarget),
+             static_cast<unsigned>(g_figures.lastPeriodLate),
              static_cast<unsigned>(g_figures.lastPeriodFrames),
-             static_cast<unsigned>(kMeasuringPeriodSeconds),
-             platform::kLauncherSleepsEveryPass && !StartedWithPingboost3()
-                 ? " The server's loop sleeps 1 ms a pass: start it with -pingboost 3 for "
-                   "targets near 1000."
-                 : "");
+             static_cast<unsigned>(kMeasuringPeriodSeconds), LateFramesCause(cause));
+  } else if (warning == DueWarning::kNoUsableTarget) {
+    WriteNoUsableTarget();
   } else if (g_figures.state == PacingState::kApiTooOld) {
     WriteLog(true, LOG_LEVEL_WARNING,
              "Frame pacing needs ReHLDS API %d.%d or newer, and this engine has %d.%d: the server "
              "runs unpaced.",
              REHLDS_API_VERSION_MAJOR, REHLDS_API_SV_FRAME_MINOR, g_figures.apiMajor,
              g_figures.apiMinor);
+  } else if (g_figures.state == PacingState::kApiUnknown) {
+    WriteLog(true, LOG_LEVEL_WARNING,
+             "Frame pacing cannot use this engine: it has ReHLDS API %d.%d, which this version "
+             "does not know, so the server runs unpaced.",
+             g_figures.apiMajor, g_figures.apiMinor);
   } else if (g_figures.state == PacingState::kNeedsReHLDS) {
     WriteLog(true, LOG_LEVEL_WARNING, "%s",
              "Frame pacing needs ReHLDS: this engine has no frame hook, so the server runs "
@@ -127,9 +236,34 @@ void WriteDueWarning() {
   }
 }
 
+void WarnAboutHeldFrames() {
+  if (g_warnedHeldThisMap || g_figures.heldByCommandLine[0] == '\0') return;
+  g_warnedHeldThisMap = true;
+  WriteLog(true, LOG_LEVEL_WARNING,
+           "Frame pacing at %u FPS is held back by -sys_ticrate %s on the command line: ReHLDS "
+           "reads that option before sys_ticrate, so the engine's frame gate stays below the "
+           "target. Drop -sys_ticrate from the server's command line.",
+           static_cast<unsigned>(g_target), g_figures.heldByCommandLine);
+}
+
+void WarnAboutPollingLoop() {
+  if (g_warnedPollingThisMap || !LoopPollsWithoutSleeping()) return;
+  g_warnedPollingThisMap = true;
+  WriteLog(true, LOG_LEVEL_WARNING, "%s", kPollingLoopSentence);
+}
+
+void WriteMapWarnings() {
+  WriteDueWarning();
+  WarnAboutHeldFrames();
+  WarnAboutPollingLoop();
+}
+
 }  // namespace
 
-void SetEngineFrameHookSwitch(EngineFrameHookSwitch hookSwitch) { g_hookSwitch = hookSwitch; }
+void SetEngineFrameHookSwitch(EngineFrameHookSwitch hookSwitch, bool apiFound) {
+  g_hookSwitch = hookSwitch;
+  g_apiFound = apiFound;
+}
 
 void NoteEngineApiVersion(int major, int minor) {
   g_figures.apiMajor = major;
@@ -138,30 +272,39 @@ void NoteEngineApiVersion(int major, int minor) {
 
 uint32_t WantedPacingTarget() {
   if (!PacingSettingOn()) return 0;
-  const TickRateRule rule = CurrentTickRateRule();
-  // Signed here: a negative automatic target aims at nothing.
-  const int32_t target = TickRateRuleValue(rule);
-  if (rule == TickRateRule::kTarget && target < kLowestAutomaticTarget) return 0;
-  if (target < 1 || target > kHighestPacedRate) return 0;
-  return static_cast<uint32_t>(target);
+  const PacingTarget target = ReadPacingTarget();
+  return target.check == TargetCheck::kUsable ? static_cast<uint32_t>(target.value) : 0;
 }
 
 uint32_t ActivePacingTarget() { return g_target; }
 
 void StartPacingForMap() {
   g_warnedThisMap = false;
+  g_warnedHeldThisMap = false;
+  g_warnedPollingThisMap = false;
   g_dueWarning = DueWarning::kNone;
   g_periodFrames = 0;
   g_periodLate = 0;
   g_figures.lastPeriodFrames = 0;
   g_figures.lastPeriodLate = 0;
+  g_figures.lastPeriodTarget = 0;
   ReviewPacing();
-  WriteDueWarning();
+  ApplyPacedTickRate();
+}
+
+void ReviewPacingOnFirstFrame() {
+  // What activation found may no longer hold once the map's configuration files have run.
+  g_dueWarning = DueWarning::kNone;
+  ReviewPacing();
+  ApplyPacedTickRate();
+  WriteMapWarnings();
 }
 
 void EndPacingPeriod() {
   g_figures.lastPeriodFrames = g_periodFrames;
   g_figures.lastPeriodLate = g_periodLate;
+  g_figures.lastPeriodTarget = g_target;
+  std::memcpy(g_lastPeriodHeldBy, g_figures.heldByCommandLine, sizeof(g_lastPeriodHeldBy));
   g_periodFrames = 0;
   g_periodLate = 0;
   if (g_target != 0 && g_figures.lastPeriodFrames >= kFewestFramesJudged &&
@@ -171,12 +314,34 @@ void EndPacingPeriod() {
   ReviewPacing();
 }
 
-void FollowUpPacingPeriod() { WriteDueWarning(); }
+void FollowUpPacingPeriod() { WriteMapWarnings(); }
 
 void StopFramePacing() {
   if (g_hookSwitch != nullptr) g_hookSwitch(false);
   PaceTo(0);
   g_figures.state = PacingState::kOff;
+  g_figures.heldByCommandLine[0] = '\0';
+}
+
+bool ApplyPacedTickRate() {
+  if (g_target == 0) return false;
+  if (!g_tickRateRaised) {
+    const cvar_t *variable = g_Bindings.sysTicrate;
+    std::snprintf(g_tickRateBeforePacing, sizeof(g_tickRateBeforePacing), "%s",
+                  variable != nullptr && variable->string != nullptr ? variable->string : "");
+    g_currentTickRateBeforePacing = g_iCurrentTickRate;
+    g_tickRateRaised = variable != nullptr;
+  }
+  // On -pingboost 3 a tick rate above 1000 also shortens the loop's wait to 1 us.
+  g_iCurrentTickRate = static_cast<int32_t>(g_target * kPacedTickRateFactor);
+  SetVariableNumber(g_Bindings.sysTicrate, g_iCurrentTickRate);
+  return true;
+}
+
+bool LoopPollsWithoutSleeping() {
+  return platform::kLauncherSleepsEveryPass && g_apiFound && g_target == 0 &&
+         StartedWithPingboost3() && g_Bindings.sysTicrate != nullptr &&
+         g_Bindings.sysTicrate->value > kPollingTickRate;
 }
 
 void PaceFrame() {

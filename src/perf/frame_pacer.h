@@ -6,47 +6,82 @@
 
 #include <cstdint>
 
+#include "perf/tick_rate_rule.h"
+
 // What the engine offers a frame hook.
 enum class EngineFrameHook {
   kAvailable,  // the hook is in place (on) or could be (off)
   kMissing,    // no ReHLDS API in this process
   kTooOld,     // a ReHLDS API without the server frame's hook chain
+  kUnknown,    // a ReHLDS API of another major version, whose tables this build does not know
 };
 // Puts the engine's frame hook in place or takes it away, answering what the engine offers. The
 // layer that owns the hook installs it at attach; until then there is no hook.
 using EngineFrameHookSwitch = EngineFrameHook (*)(bool on);
-void SetEngineFrameHookSwitch(EngineFrameHookSwitch hookSwitch);
+// `apiFound`: the engine answered for the ReHLDS API (its tables not yet called).
+void SetEngineFrameHookSwitch(EngineFrameHookSwitch hookSwitch, bool apiFound);
 // The ReHLDS API version, once the switch has asked the engine for it.
 void NoteEngineApiVersion(int major, int minor);
 
-// The frame rate pacing aims at: 0 unless qrv_vemtark_pace is on and a target is set, which is
-// qrv_vemtark_sysrate when it pins the tick rate, else qrv_vemtark_autofps from 50 up.
+// The frame rate pacing aims at: 0 unless qrv_vemtark_pace is on and a usable target is set,
+// which is qrv_vemtark_sysrate when it pins the tick rate, else qrv_vemtark_autofps from 50 up.
 uint32_t WantedPacingTarget();
 // The target frames are paced to now; 0 while they are not.
 uint32_t ActivePacingTarget();
 
-// At map activation: the settings read again, the hook put in place or taken away, and a
-// warning when pacing is wanted but the engine cannot pace (once a map).
+// At map activation: the settings read, the hook put in place or taken away. The warnings wait
+// for the map's first frame, when the map's configuration files have run.
 void StartPacingForMap();
+// On the map's first frame: the settings read again, and a warning when pacing is wanted but
+// cannot work (once a map).
+void ReviewPacingOnFirstFrame();
 // At the end of every measuring period, before the tick-rate decision: the period's late frames
 // closed and the settings read again. Cheap: the warnings wait for FollowUpPacingPeriod.
 void EndPacingPeriod();
 // On the frame after a period ended: the warning that pacing cannot work, when one is due.
 void FollowUpPacingPeriod();
-// Detach and unload: the hook taken away and no frame waits any more.
+// Detach and unload: the hook taken away, no frame waits any more, the tick rate given back.
 void StopFramePacing();
+
+// While frames are paced: sys_ticrate set at once to what pacing needs (twice the target), so
+// that the engine's own gate never holds a frame back, and true. False, and nothing touched,
+// while they are not. When pacing stops, sys_ticrate gets back what the tick-rate rules give, or
+// where no rule is set the value it had before pacing first raised it.
+bool ApplyPacedTickRate();
 
 // The body of the engine's frame hook, before the frame runs: waits for the frame's deadline,
 // or counts the frame late when it comes after it. A frame more than one interval late restarts
 // the schedule from now, so the frames that follow do not burst to catch up.
 void PaceFrame();
 
-enum class PacingState { kOff, kNoTarget, kOn, kNeedsReHLDS, kApiTooOld };
+enum class PacingState {
+  kOff,
+  kNoTarget,
+  kTargetOutOfRange,  // a target set, but negative or above the highest paced rate
+  kOn,
+  kNeedsReHLDS,
+  kApiTooOld,
+  kApiUnknown,
+};
 struct FramePacingFigures {
   PacingState state;
   uint32_t lastPeriodFrames;  // paced frames of the last finished period
   uint32_t lastPeriodLate;
-  int apiMajor;  // 0 until the engine was asked
+  uint32_t lastPeriodTarget;  // what the last finished period was paced to
+  int apiMajor;               // 0 until the engine was asked
   int apiMinor;
+  // kTargetOutOfRange: the variable's rule and its number.
+  TickRateRule outOfRangeRule;
+  int32_t outOfRangeValue;
+  // A -sys_ticrate option below what pacing sets: ReHLDS's frame gate reads it before the
+  // variable, so it holds paced frames back. Its text as given (empty when it does not).
+  char heldByCommandLine[40];
 };
 const FramePacingFigures &FramePacing();
+// The highest rate frames are paced to.
+constexpr int32_t kHighestPacedRate = 10000;
+
+// The server's loop polls without sleeping: -pingboost 3 waits (1000 / sys_ticrate) ms a pass in
+// whole milliseconds, 1 us above 1000, and keeps a core busy; pacing gives the same rate asleep.
+bool LoopPollsWithoutSleeping();
+extern const char kPollingLoopSentence[];

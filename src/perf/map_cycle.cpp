@@ -25,10 +25,9 @@ void ActivateMap() {
   // Players present on the new map are marked again by their first think.
   ClearPlayerPresence();
   StartMapSummary();
-  // Last, so that its warning follows every other line the map start writes. A paced map opens the
-  // engine's gate at once rather than after its first period, whose frames it would hold back.
+  // A paced map opens the engine's gate at once rather than after its first period, whose frames
+  // it would hold back; its warnings wait for the map's first frame.
   StartPacingForMap();
-  ApplyPacedTickRate();
 }
 
 uint64_t MapRunningSeconds(const globalvars_t &globals) {
@@ -45,4 +44,9 @@ void DeactivateMap() {
   WritePendingHitches();
   WriteMapSummary();
   if (!CloseCpuMonitor()) WriteLog(true, LOG_LEVEL_WARNING, "%s", "Win Monitor problem (ID:2)");
+}
+
+void EndMapAtUnload() {
+  WritePendingHitches();
+  WriteMapSummary(true);
 }

@@ -7,6 +7,9 @@
 
 void ActivateMap();
 void DeactivateMap();
+// The plug-in is unloaded (a forced detach, or the process lets go of the library) while a map
+// may run: the waiting hitch line and the map's summary, marked so, written once.
+void EndMapAtUnload();
 
 // Whole seconds the map has run: game time, which starts again with every map. Beyond ten years
 // it stays there, so that the whole number is defined whatever the engine's clock holds.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "base/globals.h"
 #include "base/plugin_log.h"
@@ -46,7 +47,7 @@ void NoteLoad() {
 }
 
 // "31:04", or "1:02:03" from an hour on; whole seconds.
-void FormatDuration(int64_t nanoseconds, char (&text)[32]) {
+void FormatDuration(int64_t nanoseconds, char (&text)[64]) {
   const uint64_t seconds =
       nanoseconds > 0 ? static_cast<uint64_t>(nanoseconds / kNanosecondsPerSecond) : 0;
   const uint64_t hours = seconds / 3600;
@@ -69,9 +70,13 @@ void FormatFrameRate(uint64_t frames, uint64_t periods, char (&text)[32]) {
                 static_cast<unsigned long long>(tenths % 10));
 }
 
-void FormatSummary(char (&text)[kSummarySize]) {
-  char ran[32];
+void FormatSummary(bool endedByUnload, char (&text)[kSummarySize]) {
+  char ran[64];
   FormatDuration(platform::MonotonicNanoseconds() - g_map.startNanoseconds, ran);
+  if (endedByUnload) {
+    const size_t length = std::strlen(ran);
+    std::snprintf(ran + length, sizeof(ran) - length, " until the plug-in was unloaded");
+  }
   if (g_map.periods == 0) {
     std::snprintf(text, sizeof(text), "Map %s ran %s, shorter than one %u s period: no figures.",
                   g_map.name, ran, static_cast<unsigned>(kMeasuringPeriodSeconds));
@@ -127,14 +132,14 @@ void NoteMapPlayers() {
   if (g_map.running) NotePlayersPresent();
 }
 
-void WriteMapSummary() {
+void WriteMapSummary(bool endedByUnload) {
   if (!g_map.running) return;
   g_map.running = false;
   // The collection of the last follow-up has not been read yet.
   if (g_map.followUps != 0) NoteLoad();
   NotePlayersPresent();
   char text[kSummarySize];
-  FormatSummary(text);
+  FormatSummary(endedByUnload, text);
   WriteLog(true, LOG_LEVEL_LOG, "%s", text);
   CopyToServerLog(text);
 }

@@ -16,5 +16,6 @@ void NoteMapPeriodFollowedUp();
 // A client entered the game: the most players at once may have grown.
 void NoteMapPlayers();
 // At map end, and at an activation that no deactivation preceded, before the processor counter
-// closes: the summary of the map started last, once.
-void WriteMapSummary();
+// closes: the summary of the map started last, once. `endedByUnload`: the plug-in is being
+// unloaded while the map runs, which the line says.
+void WriteMapSummary(bool endedByUnload = false);

@@ -1,6 +1,7 @@
 #include "perf/startup.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "base/command_line.h"
 #include "base/globals.h"
@@ -83,6 +84,12 @@ void ApplyCommandLineSettings() {
 void SetVariableString(cvar_t *variable, const char *text) {
   if (variable == nullptr || g_engfuncs.pfnCvar_DirectSet == nullptr) return;
   g_engfuncs.pfnCvar_DirectSet(variable, const_cast<char *>(text));
+}
+
+void SetVariableNumber(cvar_t *variable, long long number) {
+  char text[64];
+  std::snprintf(text, sizeof(text), "%lld", number);
+  SetVariableString(variable, text);
 }
 
 void RefreshVersion() { SetVariableString(g_Bindings.version, kPluginVersion); }

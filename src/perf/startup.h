@@ -45,6 +45,9 @@ extern int32_t g_iCurrentTickRate;
 // Writes a variable's text (and so its value) through the engine's direct set.
 void SetVariableString(cvar_t *variable, const char *text);
 
+// Writes a number as decimal text.
+void SetVariableNumber(cvar_t *variable, long long number);
+
 // Puts qrv_vemtark_version back to the plug-in's version.
 void RefreshVersion();
 

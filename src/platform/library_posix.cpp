@@ -1,4 +1,7 @@
 #include <dlfcn.h>
+#include <link.h>
+
+#include <cstdint>
 
 #include "platform/platform.h"
 
@@ -18,6 +21,20 @@ namespace {
 
 void (*g_processDetachHandler)() = nullptr;
 
+// The loaded object whose segments hold this code: its path, as the loader knows it.
+int FindOwnPath(dl_phdr_info *info, size_t, void *found) {
+  const auto here = reinterpret_cast<uintptr_t>(&FindOwnPath);
+  for (int index = 0; index < info->dlpi_phnum; ++index) {
+    const ElfW(Phdr) &segment = info->dlpi_phdr[index];
+    if (segment.p_type != PT_LOAD) continue;
+    const uintptr_t start = info->dlpi_addr + segment.p_vaddr;
+    if (here < start || here - start >= segment.p_memsz) continue;
+    *static_cast<const char **>(found) = info->dlpi_name;
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 namespace platform {
@@ -32,6 +49,14 @@ void *LibrarySymbol(LibraryHandle library, const char *name) {
 
 void CloseLibrary(LibraryHandle library) {
   if (library != nullptr) dlclose(library);
+}
+
+void KeepLibraryLoaded() {
+  const char *path = nullptr;
+  dl_iterate_phdr(FindOwnPath, &path);
+  if (path == nullptr || path[0] == '\0') return;
+  // A reference that is never given back, on a library the loader may no longer unmap.
+  dlopen(path, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
 }
 
 }  // namespace platform

@@ -25,6 +25,13 @@ void CloseLibrary(LibraryHandle library) {
   if (library != nullptr) FreeLibrary(static_cast<HMODULE>(library));
 }
 
+void KeepLibraryLoaded() {
+  HMODULE self = nullptr;
+  // Pinned: the loader keeps the module until the process ends, whatever FreeLibrary is called.
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCSTR>(&KeepLibraryLoaded), &self);
+}
+
 }  // namespace platform
 
 // Runs under the loader lock: the handler may load or free no library.

@@ -109,6 +109,11 @@ LibraryHandle OpenLibrary(const char *path);
 void *LibrarySymbol(LibraryHandle library, const char *name);
 void CloseLibrary(LibraryHandle library);
 
+// Keeps this library mapped until the process ends, whoever closes it: for a detach that comes
+// while one of the plug-in's hooks is still running (an unload typed over rcon runs inside the
+// engine's frame), so that the hook returns into code that is still there.
+void KeepLibraryLoaded();
+
 // The plug-in's clean-up for when the process lets go of this library: DllMain's process detach
 // on Windows, under the loader lock; the library's destructor elsewhere, inside exit() too. It
 // may load or free no library there. Nothing runs until one is set.

@@ -143,7 +143,7 @@ TEST_F(Pacing, FollowsTheTargetRulesAndSetsTheTickRateWhilePacing) {
        "120",
        1},
       {{"qrv_vemtark_pace 1", "qrv_vemtark_autofps -5"},
-       "pacing          no target: qrv_vemtark_sysrate and qrv_vemtark_autofps are off",
+       "pacing          no target: qrv_vemtark_autofps -5 is negative",
        "175",  // today's rule reads a negative target as a huge one and steps up
        0},
       {{"qrv_vemtark_pace 0", "qrv_vemtark_sysrate 1000"}, "pacing          off", "1000", 0},
@@ -223,6 +223,11 @@ TEST_F(Pacing, SaysOnceAMapWhyItCannotPace) {
        "[QRV] WARNING: Frame pacing needs ReHLDS API 3.7 or newer, and this engine has 3.6: the "
        "server runs unpaced.",
        "pacing          unavailable: needs ReHLDS API 3.7 or newer (ReHLDS API 3.6)"},
+      {true, 4, 0, "hlds -game cstrike", 100.0,
+       "[QRV] WARNING: Frame pacing cannot use this engine: it has ReHLDS API 4.0, which this "
+       "version does not know, so the server runs unpaced.",
+       "pacing          unavailable: this engine has ReHLDS API 4.0, which this version does not "
+       "know"},
       // A loop that comes back every 1.06 ms: every frame late but those restarting the schedule.
       {true, 3, 15, "hlds -game cstrike", 1.0 / 0.00106, nullptr, "pacing          on at 1000 FPS"},
       {true, 3, 15, "hlds -game cstrike -pingboost 3", 1.0 / 0.00106, nullptr,
@@ -263,13 +268,223 @@ TEST_F(Pacing, SaysOnceAMapWhyItCannotPace) {
       EXPECT_EQ('.', line[line.size() - 1]);
     }
     EXPECT_EQ(row.status, StatusLine("pacing").substr(0, std::string(row.status).size()));
-    if (row.major == 3 && row.minor == 6) {
+    if (row.rehlds && row.warning != nullptr) {
+      // An engine that cannot pace is asked its version, and nothing else.
       EXPECT_EQ((Texts{"CreateInterface VREHLDS_HLDS_API_VERSION001", "GetMajorVersion",
                        "GetMinorVersion"}),
                 EngineCalls());
     }
     // The server runs on unpaced: the frames keep coming and the figures keep being published.
     EXPECT_NE("1.0", Var("qrv_fps"));
+  }
+}
+
+// However pacing stops, sys_ticrate gets at once what the tick-rate rules give, or where no rule
+// is left the value it had before pacing raised it: nothing of pacing's stays behind an unload.
+TEST_F(Pacing, GivesTheTickRateBackWhenPacingStops) {
+  enum class Stop { kSettingOff, kNoRuleLeft, kForcedDetach, kUnloadWithoutDetach };
+  struct Row {
+    const char *rule;
+    Stop stop;
+    const char *sysTicrate;  // at once; a setting changed is read at the period's end
+  };
+  const Row rows[] = {
+      {"qrv_vemtark_sysrate 1000", Stop::kSettingOff, "1000"},
+      // The adjustment steps on from its own rate before pacing (100, not the operator's 333).
+      {"qrv_vemtark_autofps 500", Stop::kSettingOff, "175"},
+      {"qrv_vemtark_autofps 500", Stop::kNoRuleLeft, "333"},
+      {"qrv_vemtark_sysrate 1000", Stop::kForcedDetach, "1000"},
+      {"qrv_vemtark_autofps 500", Stop::kForcedDetach, "333"},
+      {"qrv_vemtark_autofps 500", Stop::kUnloadWithoutDetach, "333"},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(std::string(row.rule) + " stop " + std::to_string(static_cast<int>(row.stop)));
+    Start({"sys_ticrate 333", "qrv_vemtark_pace 1", row.rule});
+    periodEnd_ = 5.0;
+    FinishPeriod(100.0);
+    ASSERT_NE("333", Var("sys_ticrate"));  // raised to twice the target
+    switch (row.stop) {
+      case Stop::kSettingOff:
+        server().Command("qrv_vemtark_pace 0");
+        break;
+      case Stop::kNoRuleLeft:
+        server().Command("qrv_vemtark_autofps 0");
+        break;
+      case Stop::kForcedDetach:
+        ASSERT_EQ(1, server().metamod().CallMetaDetach(PT_ANYTIME, PNL_CMD_FORCED));
+        break;
+      case Stop::kUnloadWithoutDetach:
+        server().metamod().Unload();
+        break;
+    }
+    if (row.stop == Stop::kSettingOff || row.stop == Stop::kNoRuleLeft) {
+      // Read again at the period's end, which then decides as it did before pacing.
+      while (server().engine().Time() < periodEnd_) server().RunFrames(1, 100.0);
+    }
+    EXPECT_EQ(row.sysTicrate, Var("sys_ticrate"));
+    EXPECT_EQ(0, server().RehldsEngine().HookCount());
+  }
+}
+
+// Targets pacing cannot use and a -sys_ticrate that holds its frames back are named, on the
+// status screen and once a map in the log, with what to do; no figure wraps to 4294967295.
+TEST_F(Pacing, NamesTheTrueReasonWhenItCannotPaceToTheTarget) {
+  struct Row {
+    Texts settings;
+    const char *commandLine;
+    const char *status;   // the pacing lines, joined with " | "
+    const char *warning;  // the pacing warning of every map
+  };
+  const Row rows[] = {
+      {{"qrv_vemtark_autofps -5"}, "hlds",
+       "pacing          no target: qrv_vemtark_autofps -5 is negative",
+       "[QRV] WARNING: Frame pacing has no target: qrv_vemtark_autofps -5 is negative, so the "
+       "server runs unpaced."},
+      {{"qrv_vemtark_autofps 20000"}, "hlds",
+       "pacing          no target: qrv_vemtark_autofps 20000 is above 10000 FPS, the highest paced "
+       "rate",
+       "[QRV] WARNING: Frame pacing has no target: qrv_vemtark_autofps 20000 is above 10000 FPS, "
+       "the highest rate it paces to, so the server runs unpaced."},
+      {{"qrv_vemtark_sysrate 10001"}, "hlds",
+       "pacing          no target: qrv_vemtark_sysrate 10001 is above 10000 FPS, the highest paced "
+       "rate",
+       "[QRV] WARNING: Frame pacing has no target: qrv_vemtark_sysrate 10001 is above 10000 FPS, "
+       "the highest rate it paces to, so the server runs unpaced."},
+      {{"qrv_vemtark_sysrate 500"}, "hlds -sys_ticrate 100",
+       "pacing          on at 500 FPS, 0 of 0 frames late last period (ReHLDS API 3.15) | pacing "
+       "held     by -sys_ticrate 100 on the command line, which the engine reads before "
+       "sys_ticrate: drop it",
+       "[QRV] WARNING: Frame pacing at 500 FPS is held back by -sys_ticrate 100 on the command "
+       "line: ReHLDS reads that option before sys_ticrate, so the engine's frame gate stays below "
+       "the target. Drop -sys_ticrate from the server's command line."},
+      // High enough for the gate: nothing to say.
+      {{"qrv_vemtark_sysrate 500"}, "hlds -sys_ticrate 1000",
+       "pacing          on at 500 FPS, 0 of 0 frames late last period (ReHLDS API 3.15)", nullptr},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.status);
+    server_.reset();
+    server_ = std::make_unique<emu::Session>(OnReHLDS());
+    ASSERT_TRUE(server().Attach());
+    Fake().SetCommandLine(row.commandLine);
+    server().StartServer();
+    server().Command("qrv_vemtark_pace 1");
+    for (const std::string &setting : row.settings) server().Command(setting);
+    for (const char *map : {"de_dust2", "de_inferno"}) {
+      server().StartMap(map);
+      server().RunFrames(2, 100.0);
+    }
+    server().engine().TakeConsole();
+    server().Command("qrv_vemtark_status");
+    const std::string console = server().engine().Console();
+    std::string pacing;
+    for (const std::string &line : qrvtest::Lines(console)) {
+      if (line.rfind("pacing", 0) != 0) continue;
+      pacing += (pacing.empty() ? "" : " | ") + line;
+    }
+    EXPECT_EQ(row.status, pacing);
+    EXPECT_EQ(std::string::npos, console.find("4294967295"));
+    server().engine().TakeConsole();
+    server().Command("qrv_vemtark_stats");
+    EXPECT_EQ(std::string::npos, server().engine().Console().find("4294967295"));
+    Texts expected;
+    if (row.warning != nullptr) expected = {row.warning, row.warning};
+    EXPECT_EQ(expected, PacingWarnings());
+  }
+  // The tick-rate line says what a negative target does rather than showing it unsigned.
+  EXPECT_EQ("tick rate       follows qrv_vemtark_sysrate (pinned at 500)", StatusLine("tick rate"));
+  server().Command("qrv_vemtark_sysrate 0");
+  server().Command("qrv_vemtark_autofps -1");
+  EXPECT_EQ(
+      "tick rate       follows qrv_vemtark_autofps (target -1 FPS: a negative target steps the "
+      "tick rate up every period)",
+      StatusLine("tick rate"));
+}
+
+// The cause of late frames in the "cannot reach" warning: the command line's gate rather than
+// the -pingboost 3 advice, and the target the late period was paced to, even when the setting
+// changed before the warning was written.
+TEST_F(Pacing, SaysWhichTargetWasMissedAndWhy) {
+  struct Row {
+    const char *commandLine;
+    const char *cause;  // the warning's end
+  };
+  const std::string pingboost =
+      " The server's loop sleeps 1 ms a pass: start it with -pingboost 3 for targets near 1000.";
+  const Row rows[] = {
+      {"hlds -sys_ticrate 100",
+       " -sys_ticrate 100 on the command line holds the engine's frames back: drop it."},
+      {"hlds", platform::kLauncherSleepsEveryPass ? pingboost.c_str() : ""},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.commandLine);
+    server_.reset();
+    server_ = std::make_unique<emu::Session>(OnReHLDS());
+    ASSERT_TRUE(server().Attach());
+    Fake().SetCommandLine(row.commandLine);
+    server().StartServer();
+    server().Command("qrv_vemtark_pace 1");
+    server().Command("qrv_vemtark_sysrate 500");
+    server().StartMap("de_dust2");
+    periodEnd_ = 5.0;
+    server().RunFrames(200, 101.0);
+    // Switched off before the late period ends: the warning still names what it was paced to.
+    server().Command("qrv_vemtark_pace 0");
+    FinishPeriod(101.0);
+    Texts unreachable;
+    for (const std::string &line : PacingWarnings()) {
+      if (line.find("cannot reach") != std::string::npos) unreachable.push_back(line);
+    }
+    ASSERT_EQ(1u, unreachable.size());
+    EXPECT_EQ(0u, unreachable[0].rfind("[QRV] WARNING: Frame pacing cannot reach 500 FPS: ", 0))
+        << unreachable[0];
+    const std::string cause = row.cause;
+    EXPECT_EQ(cause, unreachable[0].substr(unreachable[0].size() - cause.size())) << unreachable[0];
+  }
+}
+
+// With -pingboost 3 and sys_ticrate above 1000 the loop polls: the status names it and what pacing
+// does instead, and the log says it once a map, where the engine can pace.
+TEST_F(Pacing, NamesTheLoopThatPollsWithoutSleeping) {
+  struct Row {
+    bool rehlds;
+    const char *commandLine;
+    Texts settings;
+    bool named;
+  };
+  const bool linuxLoop = platform::kLauncherSleepsEveryPass;
+  const Row rows[] = {
+      {true, "hlds -pingboost 3", {"qrv_vemtark_sysrate 1001"}, linuxLoop},
+      {true, "hlds -pingboost 3", {"qrv_vemtark_sysrate 1000"}, false},
+      {true, "hlds -pingboost 2", {"qrv_vemtark_sysrate 1001"}, false},
+      {true, "hlds -pingboost 3", {"qrv_vemtark_sysrate 1001", "qrv_vemtark_pace 1"}, false},
+      {false, "hlds -pingboost 3", {"qrv_vemtark_sysrate 1001"}, false},
+  };
+  const std::string sentence =
+      "The server's loop polls without sleeping (-pingboost 3 with sys_ticrate above 1000 waits 1 "
+      "us a pass and keeps a core busy): qrv_vemtark_pace 1 gives the same frame rate sleeping.";
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.commandLine + std::string(" ") + row.settings[0]);
+    server_.reset();
+    server_ = std::make_unique<emu::Session>(OnReHLDS(row.rehlds));
+    ASSERT_TRUE(server().Attach());
+    Fake().SetCommandLine(row.commandLine);
+    server().StartServer();
+    for (const std::string &setting : row.settings) server().Command(setting);
+    for (const char *map : {"de_dust2", "de_inferno"}) {
+      server().StartMap(map);
+      periodEnd_ = 5.0;
+      FinishPeriod(100.0);
+      FinishPeriod(100.0);
+    }
+    EXPECT_EQ(row.named ? "server loop     " + sentence : "<missing>", StatusLine("server loop"));
+    Texts logged;
+    for (const std::string &line : qrvtest::LogMessages(server())) {
+      if (line.find("polls without sleeping") != std::string::npos) logged.push_back(line);
+    }
+    const std::string warning = "[QRV] WARNING: " + sentence;
+    const Texts expected = row.named ? Texts{warning, warning} : Texts{};
+    EXPECT_EQ(expected, logged);
   }
 }
 
