@@ -279,6 +279,24 @@ TEST_F(Pacing, SaysOnceAMapWhyItCannotPace) {
   }
 }
 
+// vemtark.cfg runs from the command buffer after the map's activation: its pacing and hitch
+// settings hold from the map's first frame, on the first map too, not from its first period's end.
+TEST_F(Pacing, TakesTheMapsConfigurationFromItsFirstFrame) {
+  server_ = std::make_unique<emu::Session>(OnReHLDS());
+  server().StartServer();
+  server().WriteFile("cstrike/addons/qrv_vemtark/configs/vemtark.cfg",
+                     "qrv_vemtark_pace 1\nqrv_vemtark_sysrate 500\nqrv_vemtark_hitch_ms 20\n");
+  server().StartMap("de_dust2");
+  server().RunFrames(1, 100.0);
+  EXPECT_EQ(1, server().RehldsEngine().HookCount());
+  EXPECT_EQ("1000", Var("sys_ticrate"));
+  server().RunFrames(201, 100.0);  // the map's start-up, whose frames are never hitches
+  server().RunLongFrame(0.03);
+  FinishPeriod(100.0);
+  EXPECT_EQ("1", Var("qrv_hitches"));
+  EXPECT_EQ("pacing          on at 500 FPS", StatusLine("pacing").substr(0, 29));
+}
+
 // However pacing stops, sys_ticrate gets at once what the tick-rate rules give, or where no rule
 // is left the value it had before pacing raised it: nothing of pacing's stays behind an unload.
 TEST_F(Pacing, GivesTheTickRateBackWhenPacingStops) {

@@ -235,4 +235,44 @@ TEST_F(MapSummary, TheEnginesLogGetsTheHitchWarningsAndTheSummaries) {
       all.front());
 }
 
+// A forced unload, or the library let go without a detach while a map runs, still writes the
+// waiting hitch line and the map's summary, marked as ended by the unload, once, to both logs.
+TEST(MapSummaryAtUnload, AnUnloadWritesTheWaitingHitchesAndTheSummaryOnce) {
+  for (const bool forced : {true, false}) {
+    SCOPED_TRACE(forced ? "forced detach, then unload" : "unload without a detach");
+    emu::Session server(qrvtest::TestBuild());
+    ASSERT_TRUE(server.Attach());
+    const qrvtest::FakePlatform fake(server.metamod().library());
+    fake.SetCounterSource(kOnLinux ? (server.Root() + "/no_stat").c_str() : "qrv_no_such_pdh.dll");
+    server.StartServer();
+    server.StartMap("de_dust2");
+    server.RunFrames(1 + 256, kFramesPerSecond);
+    server.RunLongFrame(0.3125);
+    server.RunFrames(512, kFramesPerSecond);  // that hitch's line is written at once
+    server.RunLongFrame(0.125);
+    server.RunFrames(512, kFramesPerSecond);  // this one waits for a minute or the map's end
+    server.WriteFile(qrvtest::LogPath(), "");
+    fake.SetCounterSource(nullptr);
+    const size_t alertsBefore = server.engine().Alerts().size();
+    if (forced) {
+      ASSERT_EQ(1, server.metamod().CallMetaDetach(PT_ANYTIME, PNL_CMD_FORCED));
+    }
+    server.metamod().Unload();
+    const Texts expected = {
+        "[QRV] WARNING: Frame hitch: longest frame 125.0 ms, 1 hitch over 50 ms in the last 6 s "
+        "on de_dust2 with 0 players.",
+        "[QRV] LOG: Map de_dust2 ran 0:10 until the plug-in was unloaded: 121.3 FPS on average "
+        "(lowest 4 s: 118.3), longest frame 312.5 ms, 2 hitches, processor n/a, up to 0 players."};
+    Texts logged;
+    for (const std::string &line : qrvtest::LogMessages(server)) {
+      if (line.find("Frame hitch") != std::string::npos || line.find("Map ") != std::string::npos) {
+        logged.push_back(line);
+      }
+    }
+    EXPECT_EQ(expected, logged);
+    EXPECT_EQ(alertsBefore + 2, server.engine().Alerts().size());
+    EXPECT_EQ(Texts{}, server.Faults());
+  }
+}
+
 }  // namespace
