@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the four plug-in binaries: file type and machine, the exact undecorated export list, the
-# libraries they need, and (Linux) the newest C library version they require and that they need
-# no C++ run-time versions from the system. One line per check, then "N passed, M failed";
+# libraries they need, (Linux) the newest C library version they require and that they need no
+# C++ run-time versions from the system, and (32-bit Windows) that every function it imports is
+# on the oldest Windows it is meant to load on. One line per check, then "N passed, M failed";
 # nonzero exit on failure.
 #
 # usage: scripts/check_binaries.sh [build root, default build]
@@ -32,6 +33,25 @@ glibc_limit_i386=2.11
 glibc_limit_amd64=2.17
 # Nothing else may be needed from the system on Linux.
 linux_libraries=(libc.so.6 libm.so.6 libdl.so.2)
+# Every function the 32-bit DLL imports, by DLL, each looked up for the oldest Windows that has
+# it: CreateWaitableTimerExW needs Vista / Server 2008, the rest XP at most (the newest of them
+# AddVectoredExceptionHandler and RemoveVectoredExceptionHandler), so the DLL loads on Vista and
+# later. A new import fails the check until its oldest Windows has been looked up and it is added.
+declare -A win32_imports=(
+  [kernel32.dll]="AddVectoredExceptionHandler CloseHandle CreateFileA CreateWaitableTimerExW
+    CreateWaitableTimerW DeleteCriticalSection EnterCriticalSection FreeLibrary GetCommandLineA
+    GetCurrentProcess GetCurrentThreadId GetLastError GetModuleHandleA GetModuleHandleW
+    GetProcAddress GetSystemInfo InitializeCriticalSection IsDBCSLeadByteEx LeaveCriticalSection
+    LoadLibraryA MultiByteToWideChar QueryPerformanceCounter QueryPerformanceFrequency
+    RemoveVectoredExceptionHandler SetWaitableTimer Sleep TlsGetValue VirtualProtect VirtualQuery
+    WaitForSingleObject WideCharToMultiByte WriteFile"
+  [msvcrt.dll]="__mb_cur_max _amsg_exit _errno _initterm _iob _lock _unlock abort atoi calloc
+    exit fclose feof fgetc fopen fputc fread free fseek ftell fwrite localeconv localtime malloc
+    memcpy memmove memset realloc setlocale strchr strcmp strerror strlen strncmp strncpy strpbrk
+    strstr strtol time ungetc vfprintf wcslen"
+  [user32.dll]="MessageBoxA"
+  [winmm.dll]="timeBeginPeriod timeEndPeriod timeGetDevCaps"
+)
 
 passed=0
 failed=0
@@ -218,12 +238,40 @@ check_pe() {
   fi
 }
 
+# Each function the DLL imports ("DLL Name:" then one line per function) against win32_imports.
+check_pe_functions() {
+  local file=$1 label=$2
+  if [ ! -f "$file" ]; then
+    fail "$label imported functions" "$file not found"
+    return
+  fi
+  local imports dll name count=0 bad=""
+  imports=$(pe_objdump -p "$file" 2>/dev/null | tr -d '\r' |
+    awk '/^[[:space:]]*DLL Name:/ { dll = tolower($3); next }
+         /^[[:space:]]*vma:/ { next }
+         NF == 0 { dll = "" }
+         dll != "" && NF >= 3 { print dll, $3 }')
+  while read -r dll name; do
+    [ -n "$dll" ] || continue
+    count=$((count + 1))
+    [[ " ${win32_imports[$dll]-} " == *[[:space:]]"$name"[[:space:]]* ]] || bad="$bad $dll!$name"
+  done <<<"$imports"
+  if [ "$count" -eq 0 ]; then
+    fail "$label imported functions" "no imported functions found"
+  elif [ -z "$bad" ]; then
+    pass "$label imports $count functions, all on Windows Vista / Server 2008"
+  else
+    fail "$label imported functions" "not yet looked up for Windows Vista / Server 2008:$bad"
+  fi
+}
+
 check_elf "$so32" "linux-i386 qrv_vemtark_mm_i386.so" ELF32 "Intel 80386" "${linux_libraries[@]}"
 check_versions "$so32" "linux-i386 qrv_vemtark_mm_i386.so" "$glibc_limit_i386"
 check_elf "$so64" "linux qrv_vemtark_mm_amd64.so" ELF64 "Advanced Micro Devices X86-64" \
   "${linux_libraries[@]}"
 check_versions "$so64" "linux qrv_vemtark_mm_amd64.so" "$glibc_limit_amd64"
 check_pe "$dll32" "win32 qrv_vemtark_mm.dll" pei-i386
+check_pe_functions "$dll32" "win32 qrv_vemtark_mm.dll"
 check_pe "$dll64" "win64 qrv_vemtark_mm.dll" pei-x86-64
 
 echo "$passed passed, $failed failed"

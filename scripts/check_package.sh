@@ -50,7 +50,8 @@ if [ -x "$demo" ]; then
   check "the demo session runs from the unpacked package (exit $rc, $log)" test "$rc" -eq 0
   for expected in "Plugin loaded successfully." "Game Registered: CS 1.6 (Steam) (0x1024)" \
     "Server reads configs files..." "Server is running at" "QRV Vem-Tark HPK enabled." \
-    "pacing          on at 300 FPS" "     FPS  Target Ticrate Longest Hitches     CPU Players" \
+    "pacing          on at 300 FPS" \
+    "        FPS     Target    Ticrate    Longest    Hitches        CPU    Players" \
     "[QRV] LOG: Map de_dust2 ran " "[QRV] Map de_inferno ran "; do
     check "the demo shows \"$expected\"" grep -qF "$expected" "$log"
   done

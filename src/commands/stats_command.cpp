@@ -1,6 +1,7 @@
 #include "commands/stats_command.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -19,12 +20,22 @@ namespace {
 // Scripts find a figure by its column's name, so names and order only ever grow at the end.
 const char *const kColumns[] = {"FPS", "Target",  "Ticrate", "Longest", "Hitches",
                                 "CPU", "Players", "Uptime",  "Late"};
+constexpr size_t kColumnCount = sizeof(kColumns) / sizeof(kColumns[0]);
+// Room for the longest figure any column can hold ("-2147483648", "400000000.0").
+constexpr size_t kFigureSize = kMillisecondsTextSize;
+// A blank before every column keeps two figures apart even when one outgrows its width, and ten
+// characters hold every figure a running server shows, so that it stays under its name.
+constexpr size_t kLineSize = kColumnCount * (1 + kFigureSize) + 1;
 // What a column shows while it has no figure.
 const char kNoFigure[] = "-1";
-// Beyond this a figure would not fit its column; such a tick rate says nothing anyway.
+// No engine runs this fast, and beyond it single precision no longer holds the tenth shown.
 constexpr double kLargestTickRate = 1.0e6;
+// A counter library that answers more than this is broken; its figure would only mislead.
+constexpr double kLargestLoad = 1.0e6;
 
-void FormatFrameRate(char (&text)[16]) {
+using Figure = char[kFigureSize];
+
+void FormatFrameRate(Figure &text) {
   if (!g_bMeasuredOnThisMap) {
     std::snprintf(text, sizeof(text), "%s", kNoFigure);
     return;
@@ -32,7 +43,14 @@ void FormatFrameRate(char (&text)[16]) {
   std::snprintf(text, sizeof(text), "%u", static_cast<unsigned>(g_uMeasuredFps));
 }
 
-void FormatTickRate(char (&text)[16]) {
+// Signed, as the operator typed it: a negative qrv_vemtark_autofps, which the stepping reads as a
+// huge target, shows as the number that is set rather than as its unsigned image.
+void FormatTarget(Figure &text) {
+  std::snprintf(text, sizeof(text), "%d",
+                static_cast<int>(TickRateRuleValue(CurrentTickRateRule())));
+}
+
+void FormatTickRate(Figure &text) {
   const cvar_t *variable = g_Bindings.sysTicrate;
   const double value = variable != nullptr ? static_cast<double>(variable->value) : NAN;
   if (!(std::fabs(value) < kLargestTickRate)) {
@@ -42,9 +60,9 @@ void FormatTickRate(char (&text)[16]) {
   std::snprintf(text, sizeof(text), "%.1f", value);
 }
 
-void FormatProcessorLoad(char (&text)[16]) {
+void FormatProcessorLoad(Figure &text) {
   double percent = 0.0;
-  if (!LastCpuLoad(&percent)) {
+  if (!LastCpuLoad(&percent) || !(std::fabs(percent) < kLargestLoad)) {
     std::snprintf(text, sizeof(text), "%s", kNoFigure);
     return;
   }
@@ -57,29 +75,45 @@ long long UptimeMinutes() {
   return static_cast<long long>(MapRunningSeconds(*gpGlobals) / 60);
 }
 
+// The columns of one line, each a blank and then its text right-aligned in 10 characters.
+void PrintColumns(const char *const (&texts)[kColumnCount]) {
+  char line[kLineSize] = "";
+  size_t used = 0;
+  for (const char *text : texts) {
+    const int written = std::snprintf(line + used, sizeof(line) - used, " %10s", text);
+    if (written < 0) break;
+    used += static_cast<size_t>(written);
+    if (used >= sizeof(line)) used = sizeof(line) - 1;
+  }
+  ConsolePrint("%s", line);
+}
+
 }  // namespace
 
 void StatsCommand() {
-  // Every column 8 wide, right-aligned, the names as the values below them.
-  char header[sizeof(kColumns) / sizeof(kColumns[0]) * 8 + 1];
-  int used = 0;
-  for (const char *column : kColumns) {
-    used += std::snprintf(header + used, sizeof(header) - static_cast<size_t>(used), "%8s", column);
-  }
-  ConsolePrint("%s", header);
+  PrintColumns(kColumns);
 
   const FrameHitchFigures &hitches = FrameHitches();
-  char frameRate[16];
-  char tickRate[16];
-  char longest[kMillisecondsTextSize];
-  char load[16];
+  Figure frameRate;
+  Figure target;
+  Figure tickRate;
+  Figure longest;
+  Figure hitchCount;
+  Figure load;
+  Figure players;
+  Figure uptime;
+  Figure late;
   FormatFrameRate(frameRate);
+  FormatTarget(target);
   FormatTickRate(tickRate);
   FormatMilliseconds(hitches.lastPeriodLongestMs, longest);
+  std::snprintf(hitchCount, sizeof(hitchCount), "%u",
+                static_cast<unsigned>(hitches.lastPeriodHitches));
   FormatProcessorLoad(load);
-  ConsolePrint("%8s%8u%8s%8s%8u%8s%8d%8lld%8u", frameRate,
-               static_cast<unsigned>(TickRateRuleValue(CurrentTickRateRule())), tickRate, longest,
-               static_cast<unsigned>(hitches.lastPeriodHitches), load,
-               static_cast<int>(CountPlayersPresent()), UptimeMinutes(),
-               static_cast<unsigned>(FramePacing().lastPeriodLate));
+  std::snprintf(players, sizeof(players), "%d", static_cast<int>(CountPlayersPresent()));
+  std::snprintf(uptime, sizeof(uptime), "%lld", UptimeMinutes());
+  std::snprintf(late, sizeof(late), "%u", static_cast<unsigned>(FramePacing().lastPeriodLate));
+  const char *const figures[kColumnCount] = {frameRate, target,  tickRate, longest, hitchCount,
+                                             load,      players, uptime,   late};
+  PrintColumns(figures);
 }

@@ -264,7 +264,7 @@ TEST(HookAllocations, TheStatusAndStatsCommandsAllocateNothing) {
   ASSERT_NE(nullptr, g_statsCommand);
   g_lastPrint[0] = '\0';
   EXPECT_EQ(0, AllocationsDuring([] { g_statsCommand(); }));
-  EXPECT_EQ(0, std::strncmp(g_lastPrint, "     100     100", 16)) << g_lastPrint;
+  EXPECT_EQ(0, std::strncmp(g_lastPrint, "        100        100", 22)) << g_lastPrint;
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // qrv_vemtark_stats through the built binary: the engine's `stats` manner of two lines, column
-// names over numbers in columns 8 wide, as scripts read them over rcon; the values follow the
-// session from the map's start through periods, rules, pacing and the map's clock.
+// names over numbers, as scripts read them over rcon, splitting on blanks; the values follow the
+// session from the map's start through periods, rules, pacing and the map's clock, and stay apart
+// and under their names whatever they are.
 //
 // The test build on the stand-in ReHLDS engine, so that frames can be paced; frames last multiples
 // of 1/256 s, so game time lands exactly on every 4-second period end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,13 +20,43 @@ namespace {
 using Texts = std::vector<std::string>;
 
 const bool kOnLinux = std::string(platform::kBuildSystemName) == "Linux";
-const char kHeader[] = "     FPS  Target Ticrate Longest Hitches     CPU Players  Uptime    Late";
+const char kHeader[] =
+    "        FPS     Target    Ticrate    Longest    Hitches        CPU    Players     Uptime"
+    "       Late";
+constexpr size_t kColumnWidth = 10;
 
-// The values right-aligned in their columns.
-std::string Columns(const Texts &values) {
-  std::string line;
-  for (const std::string &value : values) line += std::string(8 - value.size(), ' ') + value;
-  return line;
+struct Word {
+  std::string text;
+  size_t end;  // one past its last character
+};
+
+std::vector<Word> Words(const std::string &line) {
+  std::vector<Word> words;
+  for (size_t start = line.find_first_not_of(' '); start != std::string::npos;) {
+    const size_t end = std::min(line.find(' ', start), line.size());
+    words.push_back({line.substr(start, end - start), end});
+    start = line.find_first_not_of(' ', end);
+  }
+  return words;
+}
+
+// The header, then the values as the words of the second line, each ending where its column's
+// name ends: a value longer than its column pushes itself and the rest of the line right by what
+// it has too many, and nothing else moves a value.
+void ExpectColumns(const Texts &values, const Texts &answer) {
+  ASSERT_EQ(2u, answer.size());
+  EXPECT_EQ(kHeader, answer[0]);
+  const std::vector<Word> names = Words(kHeader);
+  const std::vector<Word> figures = Words(answer[1]);
+  ASSERT_EQ(values.size(), names.size());
+  ASSERT_EQ(values.size(), figures.size()) << answer[1];
+  size_t pushed = 0;
+  for (size_t column = 0; column < values.size(); ++column) {
+    SCOPED_TRACE(names[column].text + " in \"" + answer[1] + "\"");
+    EXPECT_EQ(values[column], figures[column].text);
+    if (values[column].size() > kColumnWidth) pushed += values[column].size() - kColumnWidth;
+    EXPECT_EQ(names[column].end + pushed, figures[column].end);
+  }
 }
 
 class Stats : public ::testing::Test {
@@ -123,7 +155,47 @@ TEST_F(Stats, TwoLinesOfColumnsThatFollowTheServer) {
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
     row.step();
-    EXPECT_EQ((Texts{kHeader, Columns(row.values)}), Answer());
+    ExpectColumns(row.values, Answer());
+  }
+}
+
+// Figures that fill or outgrow the old 8 characters: a 100 s stall, a tick rate near a million,
+// negative targets down to the most negative the rule reads; one beyond any engine has no figure.
+TEST_F(Stats, ColumnsStayApartAndUnderTheirNamesWhateverTheValues) {
+  struct Row {
+    const char *name;
+    std::function<void()> step;
+    Texts values;
+  };
+  const char *const none = "-1";
+  const Row rows[] = {
+      // 259 frames: the start-up's 257, the stall and the frame that ends the period.
+      {"a 100 s stall, neither rule",
+       [this] {
+         server_.Command("qrv_vemtark_autofps 0");
+         server_.RunFrames(1 + 256, 128.0);
+         server_.RunLongFrame(100.0);
+         Statistics("cpu  350 0 350 1100 200 0 0 0 0 0\n");
+         server_.RunFrames(2, 128.0);
+       },
+       {"64", "0", "100.0", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0"}},
+      {"a tick rate of nearly a million",
+       [this] { server_.Command("sys_ticrate 999999.9"); },
+       {"64", "0", "999999.9", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0"}},
+      {"a negative target, read as a huge one",
+       [this] { server_.Command("qrv_vemtark_autofps -5"); },
+       {"64", "-5", "999999.9", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0"}},
+      {"the most negative target, longer than its column",
+       [this] { server_.Command("qrv_vemtark_autofps -3000000000"); },
+       {"64", "-2147483648", "999999.9", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0"}},
+      {"a tick rate beyond any engine",
+       [this] { server_.Command("sys_ticrate 1e9"); },
+       {"64", "-2147483648", none, "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0"}},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    row.step();
+    ExpectColumns(row.values, Answer());
   }
 }
 
