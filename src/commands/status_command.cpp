@@ -6,6 +6,7 @@
 #include "base/console.h"
 #include "base/globals.h"
 #include "perf/cpu_monitor.h"
+#include "perf/frame_anatomy.h"
 #include "perf/fps_monitor.h"
 #include "perf/frame_hitches.h"
 #include "perf/frame_pacer.h"
@@ -126,6 +127,51 @@ void PrintServerLoop() {
   if (LoopPollsWithoutSleeping()) ConsolePrint("server loop     %s", kPollingLoopSentence);
 }
 
+// Where the last period's average frame went, in the parts this engine gives.
+void PrintFrameParts() {
+  const AnatomyAverage &average = LastPeriodAnatomy();
+  const AnatomySource source =
+      average.frames != 0 ? average.source : g_anatomySource;
+  if (source == AnatomySource::kNone) {
+    ConsolePrint("%s", "frame parts     unavailable: this engine gives no hook to split frames at");
+    return;
+  }
+  if (average.frames == 0) {
+    ConsolePrint("%s", "frame parts     not measured yet on this map");
+    return;
+  }
+  const bool engine = source == AnatomySource::kEngineHooks;
+  const int first = engine ? kPartWait : kPartStartFrame;
+  const int last = engine ? kPartOutput : kPartRest;
+  int64_t total = 0;
+  for (int part = first; part <= last; ++part) total += average.parts[part];
+  char text[256];
+  int used = 0;
+  for (int part = first; part <= last && used < static_cast<int>(sizeof(text)); ++part) {
+    const double ms = static_cast<double>(average.parts[part]) / average.frames / 1.0e6;
+    const double share = total > 0 ? 100.0 * static_cast<double>(average.parts[part]) / total : 0;
+    used += std::snprintf(text + used, sizeof(text) - static_cast<size_t>(used),
+                          "%s%s %.3f ms (%.0f %%)", part == first ? "" : ", ",
+                          kFramePartNames[part], ms, share);
+  }
+  ConsolePrint("frame parts     %s in the average frame of the last period%s", text,
+               engine ? "" : " (this engine gives only the game's StartFrame and the rest)");
+}
+
+void PrintLastHitch() {
+  int64_t nanoseconds = 0;
+  const FrameAnatomy *anatomy = LastHitchAnatomy(&nanoseconds);
+  if (anatomy == nullptr) {
+    ConsolePrint("%s", "last hitch      none split since the map started");
+    return;
+  }
+  char length[kMillisecondsTextSize];
+  FormatMilliseconds(static_cast<float>(static_cast<double>(nanoseconds) / 1.0e6), length);
+  char parts[400];
+  FormatAnatomy(*anatomy, parts, sizeof(parts));
+  ConsolePrint("last hitch      %s ms: %s", length, parts);
+}
+
 void PrintProcessorLoad() {
   double percent = 0.0;
   if (LastCpuLoad(&percent)) {
@@ -160,6 +206,10 @@ void StatusCommand() {
   PrintStartup();
   PrintPacing();
   PrintServerLoop();
+  if (AnatomyWanted()) {
+    PrintFrameParts();
+    PrintLastHitch();
+  }
   PrintProcessorLoad();
   const globalvars_t *globals = gpGlobals;
   if (globals == nullptr) {

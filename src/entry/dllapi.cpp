@@ -11,12 +11,14 @@
 #include "commands/switch_commands.h"
 #include "config/debug_modules.h"
 #include "config/registry.h"
+#include "entry/engine_frame_hook.h"
 #include "entry/standalone.h"
 #include "game/game_detection.h"
 #include "perf/fps_monitor.h"
 #include "perf/join_messages.h"
 #include "perf/map_cycle.h"
 #include "perf/map_summary.h"
+#include "platform/platform.h"
 
 const ConsoleCommand kConsoleCommands[] = {
     {"qrv_vemtark_about", CommandDispatcher},
@@ -169,12 +171,20 @@ void PlayerPreThink(edict_t *pEntity) {
 void StartFrame() {
   MonitorFrame();
   ForwardToGame(g_GameFunctions.pfnStartFrame);
+  NoteStartFrameReturned();
 }
 
 // The hook of every server frame: Metamod's table gets a handler of its own, which does not ask
 // on every frame whether Metamod is there.
 void StartFrameUnderMetamod() {
   MonitorFrame();
+  SetMetaResult(MRES_IGNORED);
+}
+
+// The border between the game's StartFrame and the rest of the frame, where the engine gives no
+// hook of its own.
+void StartFrame_Post() {
+  NoteStartFrameReturned();
   SetMetaResult(MRES_IGNORED);
 }
 
@@ -205,10 +215,18 @@ void InstallPreHooks(DLL_FUNCTIONS *pFunctionTable) {
   pFunctionTable->pfnServerDeactivate = ServerDeactivate;
   pFunctionTable->pfnPlayerPreThink = PlayerPreThink;
   pFunctionTable->pfnStartFrame = g_bMetamodPresent ? StartFrameUnderMetamod : StartFrame;
+  // Standalone the plug-in calls the game's StartFrame itself and sees it return.
+  if (!g_bMetamodPresent) NoteStartFrameBracketed(true);
 }
 
 void InstallPostHooks(DLL_FUNCTIONS *pFunctionTable) {
   pFunctionTable->pfnGameInit = GameInit_Post;
   pFunctionTable->pfnSpawn = Spawn_Post;
   pFunctionTable->pfnServerActivate = ServerActivate_Post;
+  // Only where the frame's parts cannot come from the engine's own hooks (a hook on every frame
+  // that ReHLDS servers do not need), and not when the command line turned the anatomy off.
+  if (AnatomyWanted() && (!EngineApiFound() || platform::kEngineChainsOnlyWhilePacing)) {
+    pFunctionTable->pfnStartFrame = StartFrame_Post;
+    NoteStartFrameBracketed(true);
+  }
 }

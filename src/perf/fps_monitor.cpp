@@ -87,6 +87,7 @@ void EndMeasuringPeriod() {
   RefreshTimerResolution();
   RefreshVersion();
   EndHitchPeriod();
+  EndAnatomyPeriod();
   g_flFollowUpSampleTime = gpGlobals->time + kMeasuringPeriodGameSeconds;
   g_flNextSampleTime = gpGlobals->time;
   g_bFollowUpDue = true;

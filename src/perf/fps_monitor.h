@@ -43,6 +43,7 @@ inline void MonitorFrame() {
   // share one call, so the common frame keeps nothing across a call.
   const int64_t now = platform::MonotonicNanoseconds();
   const int64_t length = now - g_llLastFrameStart;
+  if (g_anatomySource != AnatomySource::kNone) SplitFrameInterval(g_llLastFrameStart, now);
   g_llLastFrameStart = now;
   if (length > g_llLongFrameFloor || !(globals->time < g_flNextSampleTime)) {
     MonitorRareFrame(length, now);

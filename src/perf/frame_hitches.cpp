@@ -30,6 +30,7 @@ constexpr int64_t kStartupNanoseconds = 2000000000;
 struct PendingHitches {
   uint32_t hitches;
   int64_t longestNanoseconds;
+  FrameAnatomy longestAnatomy;
   float thresholdMs;   // the threshold they were counted against
   float sinceSeconds;  // game time at which the first period they come from began
 };
@@ -48,6 +49,12 @@ uint32_t g_periodHitches = 0;
 float g_periodStartSeconds = 0.0f;
 float g_lastHitchSeconds = 0.0f;  // game time at the end of the last hitch
 PendingHitches g_pending;
+// The parts of the period's longest frame and of the map's last hitch, and the time every part
+// held over the map's hitches.
+FrameAnatomy g_periodLongestAnatomy;
+FrameAnatomy g_lastHitchAnatomy;
+int64_t g_lastHitchNanoseconds = 0;
+int64_t g_mapHitchParts[kFramePartCount];
 // Starts full, so the first hitch of the server's life is written at once.
 uint32_t g_periodsSinceWarning = kPeriodsBetweenWarnings;
 
@@ -106,12 +113,21 @@ void WriteWarning() {
   if (!(span >= 0.0)) span = 0.0;
   // Formatted once for both logs; the map name reaches them only as an argument.
   char text[kWarningSize];
-  std::snprintf(text, sizeof(text),
-                "Frame hitch: longest frame %s ms, %u %s over %g ms in the last %.0f s on %s with "
-                "%d %s.",
-                longest, g_pending.hitches, g_pending.hitches == 1 ? "hitch" : "hitches",
-                static_cast<double>(g_pending.thresholdMs), span, g_mapName,
-                static_cast<int>(players), players == 1 ? "player" : "players");
+  const int used = std::snprintf(
+      text, sizeof(text),
+      "Frame hitch: longest frame %s ms, %u %s over %g ms in the last %.0f s on %s with %d %s.",
+      longest, g_pending.hitches, g_pending.hitches == 1 ? "hitch" : "hitches",
+      static_cast<double>(g_pending.thresholdMs), span, g_mapName, static_cast<int>(players),
+      players == 1 ? "player" : "players");
+  char parts[kWarningSize];
+  FormatAnatomy(g_pending.longestAnatomy, parts, sizeof(parts));
+  const size_t room = used > 0 ? sizeof(text) - static_cast<size_t>(used) : 0;
+  if (parts[0] != '\0' && room > 0) {
+    // Cut where the log line ends, as every log line is.
+    char *end = text + used;
+    const int added = std::snprintf(end, room, " Longest: %.*s.", static_cast<int>(room), parts);
+    if (added < 0) *end = '\0';
+  }
   WriteLog(true, LOG_LEVEL_WARNING, "%s", text);
   CopyToServerLog(text);
   g_pending = PendingHitches{};
@@ -125,6 +141,7 @@ void KeepForWarning() {
   g_pending.hitches += g_periodHitches;
   if (g_periodLongestNanoseconds > g_pending.longestNanoseconds) {
     g_pending.longestNanoseconds = g_periodLongestNanoseconds;
+    g_pending.longestAnatomy = g_periodLongestAnatomy;
   }
   g_pending.thresholdMs = g_thresholdMs;
 }
@@ -132,14 +149,6 @@ void KeepForWarning() {
 }  // namespace
 
 const FrameHitchFigures &FrameHitches() { return g_figures; }
-
-void FormatMilliseconds(float ms, char (&text)[kMillisecondsTextSize]) {
-  double tenths = std::floor(static_cast<double>(ms) * 10.0 + 0.5);
-  if (!(tenths >= 0.0)) tenths = 0.0;
-  if (tenths > 4.0e9) tenths = 4.0e9;
-  const auto value = static_cast<unsigned long>(tenths);
-  std::snprintf(text, sizeof(text), "%lu.%lu", value / 10, value % 10);
-}
 
 float HitchThresholdMs() { return g_thresholdMs; }
 
@@ -156,8 +165,13 @@ void NoteLongFrame(int64_t frameNanoseconds, int64_t now) {
     // Every start-up frame is looked at, so the first one after it raises the floor at once.
     return;
   }
+  const bool split = g_anatomySource != AnatomySource::kNone;
   if (frameNanoseconds > g_periodLongestNanoseconds) {
     g_periodLongestNanoseconds = frameNanoseconds;
+    if (split) {
+      g_periodLongestAnatomy = LastFrameAnatomy();
+      NameCommandPlayer(g_periodLongestAnatomy);
+    }
   }
   const float ms = Milliseconds(frameNanoseconds);
   if (ms > g_figures.mapLongestMs) g_figures.mapLongestMs = ms;
@@ -166,12 +180,24 @@ void NoteLongFrame(int64_t frameNanoseconds, int64_t now) {
     ++g_periodHitches;
     ++g_figures.mapHitches;
     g_lastHitchSeconds = GameTime();
+    if (split && LastFrameAnatomy().complete) {
+      g_lastHitchAnatomy = LastFrameAnatomy();
+      NameCommandPlayer(g_lastHitchAnatomy);
+      g_lastHitchNanoseconds = frameNanoseconds;
+      for (int part = 0; part < kFramePartCount; ++part) {
+        g_mapHitchParts[part] += g_lastHitchAnatomy.parts[part];
+      }
+    }
   }
   RaiseFloor();
 }
 
 void StartHitchWatch() {
   g_figures = FrameHitchFigures{};
+  g_periodLongestAnatomy = FrameAnatomy{};
+  g_lastHitchAnatomy = FrameAnatomy{};
+  g_lastHitchNanoseconds = 0;
+  for (int64_t &part : g_mapHitchParts) part = 0;
   const char *map = gpGlobals != nullptr ? EngineString(gpGlobals->mapname) : nullptr;
   std::snprintf(g_mapName, sizeof(g_mapName), "%s", map != nullptr ? map : "");
   g_periodLongestNanoseconds = 0;
@@ -195,6 +221,7 @@ void EndHitchPeriod() {
   KeepForWarning();
   if (g_periodsSinceWarning < kPeriodsBetweenWarnings) ++g_periodsSinceWarning;
   g_periodLongestNanoseconds = 0;
+  g_periodLongestAnatomy = FrameAnatomy{};
   g_periodHitches = 0;
   g_periodStartSeconds = GameTime();
   ReadThreshold();
@@ -207,9 +234,26 @@ void FollowUpHitchPeriod() {
   WriteWarning();
 }
 
+const FrameAnatomy *LastHitchAnatomy(int64_t *nanoseconds) {
+  if (g_lastHitchNanoseconds == 0) return nullptr;
+  *nanoseconds = g_lastHitchNanoseconds;
+  return &g_lastHitchAnatomy;
+}
+
+int PartHoldingMostHitchTime() {
+  int most = -1;
+  for (int part = 0; part < kFramePartCount; ++part) {
+    if (g_mapHitchParts[part] > 0 && (most < 0 || g_mapHitchParts[part] > g_mapHitchParts[most])) {
+      most = part;
+    }
+  }
+  return most;
+}
+
 void WritePendingHitches() {
   KeepForWarning();
   g_periodHitches = 0;
   g_periodLongestNanoseconds = 0;
+  g_periodLongestAnatomy = FrameAnatomy{};
   if (g_pending.hitches != 0) WriteWarning();
 }

@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "perf/frame_anatomy.h"
+#include "perf/frame_length_text.h"
+
 // What the last finished measuring period and the running map have seen so far.
 struct FrameHitchFigures {
   float lastPeriodLongestMs;  // longest frame of the last finished period
@@ -14,11 +17,6 @@ struct FrameHitchFigures {
   float startupLongestMs;  // longest frame of the map's start-up, never a hitch
 };
 const FrameHitchFigures &FrameHitches();
-
-// A frame length as the operator reads it everywhere, "312.4": one decimal, a tie rounded up on
-// every system (C libraries round a tie in printf differently).
-constexpr size_t kMillisecondsTextSize = 24;
-void FormatMilliseconds(float ms, char (&text)[kMillisecondsTextSize]);
 
 // The hitch threshold in force, in milliseconds; 0 when hitch warnings are off.
 float HitchThresholdMs();
@@ -43,6 +41,10 @@ void EndHitchPeriod();
 // On the frame after a period ended: the figures published in qrv_frametime_max and qrv_hitches,
 // and the warning line when hitches wait and the last line is at least a minute old.
 void FollowUpHitchPeriod();
+// The parts of the map's last hitch whose parts were all seen, and its length; null before one.
+const FrameAnatomy *LastHitchAnatomy(int64_t *nanoseconds);
+// The part that held most of the map's hitch time; -1 while no hitch was split.
+int PartHoldingMostHitchTime();
 // At map end, and at an activation that no deactivation preceded: whatever hitches wait, those of
 // the unfinished period too, go into one line.
 void WritePendingHitches();

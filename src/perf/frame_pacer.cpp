@@ -135,10 +135,21 @@ void CheckCommandLineTickRate() {
                 value[0] != '\0' ? value : "(no value)");
 }
 
+// The engine's hooks as pacing and the anatomy want them, and the anatomy's borders from what
+// the engine gave.
+EngineFrameHook SwitchEngineHooks(bool pace) {
+  bool anatomyHooks = false;
+  const EngineFrameHook answer = g_hookSwitch != nullptr
+                                     ? g_hookSwitch(pace, AnatomyWanted(), &anatomyHooks)
+                                     : EngineFrameHook::kMissing;
+  SetAnatomySource(anatomyHooks);
+  return answer;
+}
+
 void ReviewPacing() {
   const PacingTarget target = PacingSettingOn() ? ReadPacingTarget() : PacingTarget{};
   if (target.check != TargetCheck::kUsable) {
-    if (g_hookSwitch != nullptr) g_hookSwitch(false);
+    SwitchEngineHooks(false);
     PaceTo(0);
     g_figures.state = !PacingSettingOn()                      ? PacingState::kOff
                       : target.check == TargetCheck::kOutOfRange ? PacingState::kTargetOutOfRange
@@ -151,8 +162,7 @@ void ReviewPacing() {
     CheckCommandLineTickRate();
     return;
   }
-  const EngineFrameHook answer =
-      g_hookSwitch != nullptr ? g_hookSwitch(true) : EngineFrameHook::kMissing;
+  const EngineFrameHook answer = SwitchEngineHooks(true);
   if (answer != EngineFrameHook::kAvailable) {
     PaceTo(0);
     g_figures.state = answer == EngineFrameHook::kTooOld   ? PacingState::kApiTooOld
@@ -317,7 +327,9 @@ void EndPacingPeriod() {
 void FollowUpPacingPeriod() { WriteMapWarnings(); }
 
 void StopFramePacing() {
-  if (g_hookSwitch != nullptr) g_hookSwitch(false);
+  bool anatomyHooks = false;
+  if (g_hookSwitch != nullptr) g_hookSwitch(false, false, &anatomyHooks);
+  SetAnatomySource(false);
   PaceTo(0);
   g_figures.state = PacingState::kOff;
   g_figures.heldByCommandLine[0] = '\0';
@@ -344,19 +356,17 @@ bool LoopPollsWithoutSleeping() {
          g_Bindings.sysTicrate->value > kPollingTickRate;
 }
 
-void PaceFrame() {
-  if (g_target == 0) return;
-  const int64_t now = platform::MonotonicNanoseconds();
+int64_t PaceFrameFrom(int64_t now, bool clockAfterWait) {
   ++g_periodFrames;
   if (g_scheduleStart == 0) {
     RestartSchedule(now);
-    return;
+    return now;
   }
   const int64_t deadline = Deadline(g_scheduleIndex);
   if (now < deadline) {
     platform::WaitUntilNanoseconds(deadline);
     AdvanceSchedule();
-    return;
+    return clockAfterWait ? platform::MonotonicNanoseconds() : deadline;
   }
   if (now > deadline) ++g_periodLate;
   if (now - deadline > g_interval) {
@@ -364,6 +374,7 @@ void PaceFrame() {
   } else {
     AdvanceSchedule();
   }
+  return now;
 }
 
 const FramePacingFigures &FramePacing() { return g_figures; }

@@ -6,7 +6,9 @@
 
 #include <cstdint>
 
+#include "perf/frame_anatomy.h"
 #include "perf/tick_rate_rule.h"
+#include "platform/platform.h"
 
 // What the engine offers a frame hook.
 enum class EngineFrameHook {
@@ -15,9 +17,11 @@ enum class EngineFrameHook {
   kTooOld,     // a ReHLDS API without the server frame's hook chain
   kUnknown,    // a ReHLDS API of another major version, whose tables this build does not know
 };
-// Puts the engine's frame hook in place or takes it away, answering what the engine offers. The
-// layer that owns the hook installs it at attach; until then there is no hook.
-using EngineFrameHookSwitch = EngineFrameHook (*)(bool on);
+// Puts the engine's hooks in place or takes them away, answering what the engine offers: the
+// frame hook for pacing, and for the frame's anatomy the frame hook with the command and client
+// update hooks, which it may refuse (then *anatomyHooks is false). The layer that owns the hooks
+// installs the switch at attach; until then there is no hook.
+using EngineFrameHookSwitch = EngineFrameHook (*)(bool pace, bool anatomy, bool *anatomyHooks);
 // `apiFound`: the engine answered for the ReHLDS API (its tables not yet called).
 void SetEngineFrameHookSwitch(EngineFrameHookSwitch hookSwitch, bool apiFound);
 // The ReHLDS API version, once the switch has asked the engine for it.
@@ -49,10 +53,32 @@ void StopFramePacing();
 // where no rule is set the value it had before pacing first raised it.
 bool ApplyPacedTickRate();
 
-// The body of the engine's frame hook, before the frame runs: waits for the frame's deadline,
-// or counts the frame late when it comes after it. A frame more than one interval late restarts
-// the schedule from now, so the frames that follow do not burst to catch up.
-void PaceFrame();
+// Waits for the frame's deadline, or counts the frame late when it comes after it; `now` is the
+// clock as the frame arrived. A frame more than one interval late restarts the schedule from now,
+// so the frames that follow do not burst to catch up. Answers when the frame starts: `now`, or
+// after a wait the clock read again when `clockAfterWait` (else the deadline).
+int64_t PaceFrameFrom(int64_t now, bool clockAfterWait);
+inline void PaceFrame() {
+  if (ActivePacingTarget() != 0) PaceFrameFrom(platform::MonotonicNanoseconds(), false);
+}
+
+// The engine's frame hook, before and after it hands the frame on: pacing's wait, and the
+// anatomy's borders around the server frame.
+inline void BeginServerFrame() {
+  if (g_anatomySource != AnatomySource::kEngineHooks) {
+    PaceFrame();
+    return;
+  }
+  const int64_t entered = platform::MonotonicNanoseconds();
+  g_frameStamps.serverFrameEntered = entered;
+  g_frameStamps.serverFrameStarted =
+      ActivePacingTarget() != 0 ? PaceFrameFrom(entered, true) : entered;
+}
+inline void EndServerFrame() {
+  if (g_anatomySource == AnatomySource::kEngineHooks) {
+    g_frameStamps.serverFrameEnded = platform::MonotonicNanoseconds();
+  }
+}
 
 enum class PacingState {
   kOff,

@@ -4,6 +4,7 @@
 #include "base/plugin_log.h"
 #include "config/main_config.h"
 #include "perf/cpu_monitor.h"
+#include "perf/frame_anatomy.h"
 #include "perf/fps_monitor.h"
 #include "perf/frame_hitches.h"
 #include "perf/frame_pacer.h"
@@ -19,6 +20,7 @@ void ActivateMap() {
   // The period starts once the configuration is read, so its reading is not counted.
   StartMeasuringPeriod();
   StartHitchWatch();
+  StartAnatomyForMap();
   if (!CreateCpuMonitor(kProcessorTotalCounterPath)) {
     WriteLog(true, LOG_LEVEL_WARNING, "%s", "Win Monitor problem (ID:1)");
   }

@@ -94,12 +94,18 @@ void FormatSummary(bool endedByUnload, char (&text)[kSummarySize]) {
     std::snprintf(processor, sizeof(processor), "processor %.1f %% on average",
                   g_map.loadSum / g_map.loadFigures);
   }
+  // The part that held most of the hitches' time, where the frames were split.
+  char where[48] = "";
+  const int part = PartHoldingMostHitchTime();
+  if (part >= 0) {
+    std::snprintf(where, sizeof(where), " (most of their time in %s)", kFramePartNames[part]);
+  }
   std::snprintf(text, sizeof(text),
-                "Map %s ran %s: %s FPS on average (lowest %u s: %s), longest frame %s ms, %u %s, "
+                "Map %s ran %s: %s FPS on average (lowest %u s: %s), longest frame %s ms, %u %s%s, "
                 "%s, up to %d %s.",
                 g_map.name, ran, average, static_cast<unsigned>(kMeasuringPeriodSeconds), lowest,
                 longest, static_cast<unsigned>(hitches.mapHitches),
-                hitches.mapHitches == 1 ? "hitch" : "hitches", processor,
+                hitches.mapHitches == 1 ? "hitch" : "hitches", where, processor,
                 static_cast<int>(g_map.mostPlayers), g_map.mostPlayers == 1 ? "player" : "players");
 }
 

@@ -40,6 +40,7 @@ cvar_t g_ConsoleVariables[] = {
     {"qrv_hitches", "0", kPublished, 0.0f, nullptr},
     {"qrv_vemtark_pace", "0", kExternal, 0.0f, nullptr},
     {"qrv_vemtark_serverlog", "1", kExternal, 1.0f, nullptr},
+    {"qrv_vemtark_anatomy", "1", kExternal, 1.0f, nullptr},
     {nullptr, nullptr, 0, 0.0f, nullptr},
 };
 
@@ -128,6 +129,7 @@ void RunStartup() {
   g_Bindings.hitches = Bind("qrv_hitches");
   g_Bindings.pace = Bind("qrv_vemtark_pace");
   g_Bindings.serverLog = Bind("qrv_vemtark_serverlog");
+  g_Bindings.anatomy = Bind("qrv_vemtark_anatomy");
 
   PrefixedConsolePrint("%s", kSeparator);
   PrefixedConsolePrint(" %s %s\n", kProductLine, "Made by QRV Dev Team; free for every server.");

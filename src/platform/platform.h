@@ -88,6 +88,15 @@ constexpr bool kLauncherSleepsEveryPass = false;
 constexpr bool kLauncherSleepsEveryPass = true;
 #endif
 
+// Whether the ReHLDS hook chains are used only while frames are paced: on Windows, where their
+// tables are checked against the engine's headers but never ran in a real engine, no server
+// that did not ask for pacing calls them.
+#if defined(_WIN32)
+constexpr bool kEngineChainsOnlyWhilePacing = true;
+#else
+constexpr bool kEngineChainsOnlyWhilePacing = false;
+#endif
+
 // The system this binary was built for, as the information texts name it: "Win32", "Win64" or
 // "Linux", all of the same width.
 #if defined(_WIN64)

@@ -112,7 +112,18 @@ class Hooks : public ::testing::Test {
 TEST_F(Hooks, TablesHoldExactlyTheHandledEntries) {
   EXPECT_EQ((std::set<size_t>{0, 1, 15, 16, 18, 19, 20, 21, 22, 23, 25}),
             FilledEntries(server_.metamod().PreHooks()));
-  EXPECT_EQ((std::set<size_t>{0, 1, 21}), FilledEntries(server_.metamod().PostHooks()));
+  // StartFrame's post hook (25) brackets the game's StartFrame for the frame's parts, on an
+  // engine without hooks of its own, unless the command line turned the anatomy off.
+  EXPECT_EQ((std::set<size_t>{0, 1, 21, 25}), FilledEntries(server_.metamod().PostHooks()));
+  for (const bool rehlds : {false, true}) {
+    emu::SessionOptions options = qrvtest::TestBuild();
+    options.rehldsEngine = rehlds;
+    emu::Session off(options);
+    ASSERT_TRUE(off.metamod().Load(off.PluginPath()));
+    qrvtest::FakePlatform(off.metamod().library()).SetCommandLine("hlds +qrv_vemtark_anatomy 0");
+    ASSERT_TRUE(off.metamod().Attach());
+    EXPECT_EQ((std::set<size_t>{0, 1, 21}), FilledEntries(off.metamod().PostHooks()));
+  }
 }
 
 TEST_F(Hooks, EveryHookLeavesTheGameItsTurn) {

@@ -12,7 +12,7 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-constexpr size_t kStatusLines = 11;
+constexpr size_t kStatusLines = 13;
 enum Line {
   kFrameRate = 1,
   kRule,
@@ -21,6 +21,8 @@ enum Line {
   kHitches,
   kStartup,
   kPacing,
+  kFrameParts,
+  kLastHitch,
   kLoad,
   kPlayers,
   kMap
