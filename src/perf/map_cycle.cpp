@@ -49,6 +49,8 @@ void DeactivateMap() {
 }
 
 void EndMapAtUnload() {
+  // Hitches wait only while a map runs; without one there is nothing to write.
+  if (!MapSummaryRunning()) return;
   WritePendingHitches();
   WriteMapSummary(true);
 }

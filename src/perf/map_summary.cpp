@@ -134,6 +134,8 @@ void NoteMapPeriodFollowedUp() {
   NotePlayersPresent();
 }
 
+bool MapSummaryRunning() { return g_map.running; }
+
 void NoteMapPlayers() {
   if (g_map.running) NotePlayersPresent();
 }

@@ -13,6 +13,8 @@ void NoteMapPeriodEnded(uint32_t frames);
 // On the frame after a period ended, before the processor counter is collected again, so the
 // figure read is that of the follow-up before (the last one is read at map end).
 void NoteMapPeriodFollowedUp();
+// A map was started and not yet summed up.
+bool MapSummaryRunning();
 // A client entered the game: the most players at once may have grown.
 void NoteMapPlayers();
 // At map end, and at an activation that no deactivation preceded, before the processor counter
