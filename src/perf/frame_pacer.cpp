@@ -24,6 +24,14 @@ constexpr uint32_t kFewestFramesJudged = 20;
 // leave 64 bits (at 10,000 FPS that is about 2.5 days).
 constexpr uint64_t kScheduleFoldIndex = 1u << 31;
 constexpr uint32_t kPacedTickRateFactor = 2;
+// A frame later than this is a stall, after which the schedule starts again from the frame's own
+// arrival: four intervals, and never less than 50 ms. A wake-up that comes late by less (another
+// server on the core) keeps the schedule's phase, so that the average rate stays the target.
+constexpr int64_t kStallIntervals = 4;
+constexpr int64_t kShortestStall = 50000000;
+// Deadlines a late frame missed are caught up by running at most this many frames back to back;
+// the rest are dropped, the phase kept.
+constexpr uint64_t kMostFramesCaughtUp = 3;
 // Above this tick rate -pingboost 3's wait is 1 us.
 constexpr float kPollingTickRate = 1000.0f;
 
@@ -36,6 +44,7 @@ FramePacingFigures g_figures = {PacingState::kOff, 0, 0, 0, 0, 0, TickRateRule::
 // Read on every frame by PaceFrame: 0 while frames are not paced.
 uint32_t g_target = 0;
 int64_t g_interval = 0;
+int64_t g_stallNanoseconds = 0;
 // Deadline k of the schedule is start + k / target seconds, computed from the index rather than
 // summed, so that a target whose interval is no whole number of nanoseconds never drifts.
 int64_t g_scheduleStart = 0;  // 0: the next paced frame starts the schedule
@@ -92,6 +101,8 @@ void PaceTo(uint32_t target) {
   const bool stopping = target == 0;
   g_target = target;
   g_interval = target != 0 ? kNanosecondsPerSecond / target : 0;
+  g_stallNanoseconds =
+      g_interval * kStallIntervals > kShortestStall ? g_interval * kStallIntervals : kShortestStall;
   g_scheduleStart = 0;
   g_scheduleIndex = 0;
   if (stopping) GiveBackTickRate();
@@ -369,11 +380,16 @@ int64_t PaceFrameFrom(int64_t now, bool clockAfterWait) {
     return clockAfterWait ? platform::MonotonicNanoseconds() : deadline;
   }
   if (now > deadline) ++g_periodLate;
-  if (now - deadline > g_interval) {
+  const int64_t lateBy = now - deadline;
+  if (lateBy > g_stallNanoseconds) {
     RestartSchedule(now);
-  } else {
-    AdvanceSchedule();
+    return now;
   }
+  // The deadlines after this frame's that have passed too: the next frames run at once to catch
+  // them up, a few at most.
+  const auto missed = static_cast<uint64_t>(lateBy / g_interval);
+  if (missed > kMostFramesCaughtUp) g_scheduleIndex += missed - kMostFramesCaughtUp;
+  AdvanceSchedule();
   return now;
 }
 
