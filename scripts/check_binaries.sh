@@ -40,7 +40,8 @@ linux_libraries=(libc.so.6 libm.so.6 libdl.so.2)
 declare -A win32_imports=(
   [kernel32.dll]="AddVectoredExceptionHandler CloseHandle CreateFileA CreateWaitableTimerExW
     CreateWaitableTimerW DeleteCriticalSection EnterCriticalSection FreeLibrary GetCommandLineA
-    GetCurrentProcess GetCurrentThreadId GetLastError GetModuleHandleA GetModuleHandleW
+    GetCurrentProcess GetCurrentThreadId GetLastError GetModuleHandleA GetModuleHandleExA
+    GetModuleHandleW GetProcessTimes
     GetProcAddress GetSystemInfo InitializeCriticalSection IsDBCSLeadByteEx LeaveCriticalSection
     LoadLibraryA MultiByteToWideChar QueryPerformanceCounter QueryPerformanceFrequency
     RemoveVectoredExceptionHandler SetWaitableTimer Sleep TlsGetValue VirtualProtect VirtualQuery
@@ -48,7 +49,7 @@ declare -A win32_imports=(
   [msvcrt.dll]="__mb_cur_max _amsg_exit _errno _initterm _iob _lock _unlock abort atoi calloc
     exit fclose feof fgetc fopen fputc fread free fseek ftell fwrite localeconv localtime malloc
     memcpy memmove memset realloc setlocale strchr strcmp strerror strlen strncmp strncpy strpbrk
-    strstr strtol time ungetc vfprintf wcslen"
+    strstr strtod strtol time ungetc vfprintf wcslen"
   [user32.dll]="MessageBoxA"
   [winmm.dll]="timeBeginPeriod timeEndPeriod timeGetDevCaps"
 )

@@ -61,12 +61,13 @@ class FakePlatform {
         setCommandLine_(library.Export<QrvFakeSetCommandLineFn>(QRV_FAKE_SET_COMMAND_LINE)),
         advanceClock_(library.Export<QrvFakeAdvanceClockFn>(QRV_FAKE_ADVANCE_CLOCK)),
         clockNanoseconds_(library.Export<QrvFakeClockNanosecondsFn>(QRV_FAKE_CLOCK_NANOSECONDS)),
-        waitDeadlines_(library.Export<QrvFakeWaitDeadlinesFn>(QRV_FAKE_WAIT_DEADLINES)) {}
+        waitDeadlines_(library.Export<QrvFakeWaitDeadlinesFn>(QRV_FAKE_WAIT_DEADLINES)),
+        setProcessCpu_(library.Export<QrvFakeSetProcessCpuFn>(QRV_FAKE_SET_PROCESS_CPU)) {}
 
   bool Resolved() const {
     return setTimerMinimum_ && timerEvents_ && setLocalTime_ && messageBoxes_ &&
            setTimerEventSink_ && setCounterSource_ && setCommandLine_ && advanceClock_ &&
-           clockNanoseconds_ && waitDeadlines_;
+           clockNanoseconds_ && waitDeadlines_ && setProcessCpu_;
   }
   void SetTimerMinimum(uint32_t milliseconds) const { setTimerMinimum_(milliseconds); }
   std::vector<std::string> TimerEvents() const { return Lines(timerEvents_()); }
@@ -81,6 +82,8 @@ class FakePlatform {
   int64_t ClockNanoseconds() const { return clockNanoseconds_(); }
   void AdvanceClock(int64_t nanoseconds) const { advanceClock_(nanoseconds); }
   std::vector<std::string> WaitDeadlines() const { return Lines(waitDeadlines_()); }
+  // The processor time the process has used, as the plug-in reads it; below zero, none.
+  void SetProcessCpu(int64_t nanoseconds) const { setProcessCpu_(nanoseconds); }
 
   // Every begun period ended exactly once, in order, and nothing ended that was not begun.
   ::testing::AssertionResult TimerBalanced() const { return Balanced(TimerEvents()); }
@@ -115,6 +118,7 @@ class FakePlatform {
   QrvFakeAdvanceClockFn advanceClock_;
   QrvFakeClockNanosecondsFn clockNanoseconds_;
   QrvFakeWaitDeadlinesFn waitDeadlines_;
+  QrvFakeSetProcessCpuFn setProcessCpu_;
 };
 
 inline emu::SessionOptions TestBuild() {

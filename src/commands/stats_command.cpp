@@ -12,14 +12,15 @@
 #include "perf/frame_hitches.h"
 #include "perf/frame_pacer.h"
 #include "perf/map_cycle.h"
+#include "perf/server_cpu.h"
 #include "perf/startup.h"
 #include "perf/tick_rate_rule.h"
 
 namespace {
 
 // Scripts find a figure by its column's name, so names and order only ever grow at the end.
-const char *const kColumns[] = {"FPS", "Target",  "Ticrate", "Longest", "Hitches",
-                                "CPU", "Players", "Uptime",  "Late"};
+const char *const kColumns[] = {"FPS",     "Target", "Ticrate", "Longest", "Hitches",
+                                "CPU",     "Players", "Uptime", "Late",    "ServerCPU"};
 constexpr size_t kColumnCount = sizeof(kColumns) / sizeof(kColumns[0]);
 // Room for the longest figure any column can hold ("-2147483648", "400000000.0").
 constexpr size_t kFigureSize = kMillisecondsTextSize;
@@ -60,9 +61,9 @@ void FormatTickRate(Figure &text) {
   std::snprintf(text, sizeof(text), "%.1f", value);
 }
 
-void FormatProcessorLoad(Figure &text) {
-  double percent = 0.0;
-  if (!LastCpuLoad(&percent) || !(std::fabs(percent) < kLargestLoad)) {
+// A share in percent with one decimal, or no figure.
+void FormatPercent(bool known, double percent, Figure &text) {
+  if (!known || !(std::fabs(percent) < kLargestLoad)) {
     std::snprintf(text, sizeof(text), "%s", kNoFigure);
     return;
   }
@@ -103,17 +104,23 @@ void StatsCommand() {
   Figure players;
   Figure uptime;
   Figure late;
+  Figure serverCpu;
   FormatFrameRate(frameRate);
   FormatTarget(target);
   FormatTickRate(tickRate);
   FormatMilliseconds(hitches.lastPeriodLongestMs, longest);
   std::snprintf(hitchCount, sizeof(hitchCount), "%u",
                 static_cast<unsigned>(hitches.lastPeriodHitches));
-  FormatProcessorLoad(load);
+  double machine = 0.0;
+  const bool machineLoad = LastCpuLoad(&machine);
+  FormatPercent(machineLoad, machine, load);
+  double server = 0.0;
+  const bool serverShare = LastServerCpuShare(&server);
+  FormatPercent(serverShare, server, serverCpu);
   std::snprintf(players, sizeof(players), "%d", static_cast<int>(CountPlayersPresent()));
   std::snprintf(uptime, sizeof(uptime), "%lld", UptimeMinutes());
   std::snprintf(late, sizeof(late), "%u", static_cast<unsigned>(FramePacing().lastPeriodLate));
   const char *const figures[kColumnCount] = {frameRate, target,  tickRate, longest, hitchCount,
-                                             load,      players, uptime,   late};
+                                             load,      players, uptime,   late,    serverCpu};
   PrintColumns(figures);
 }

@@ -11,6 +11,7 @@
 #include "perf/frame_hitches.h"
 #include "perf/frame_pacer.h"
 #include "perf/map_cycle.h"
+#include "perf/server_cpu.h"
 #include "perf/measuring_period.h"
 #include "perf/startup.h"
 #include "perf/tick_rate_rule.h"
@@ -178,6 +179,11 @@ void PrintProcessorLoad() {
     ConsolePrint("processor load  %.1f %% over the last period", percent);
   } else {
     ConsolePrint("%s", "processor load  n/a");
+  }
+  if (LastServerCpuShare(&percent)) {
+    ConsolePrint("server process  %.1f %% of a core over the last period", percent);
+  } else {
+    ConsolePrint("%s", "server process  n/a");
   }
 }
 

@@ -8,6 +8,7 @@
 #include "perf/frame_hitches.h"
 #include "perf/frame_pacer.h"
 #include "perf/map_summary.h"
+#include "perf/server_cpu.h"
 #include "perf/measuring_period.h"
 #include "perf/startup.h"
 
@@ -110,6 +111,7 @@ void MonitorRareFrame(int64_t frameNanoseconds, int64_t now) {
     NoteMapPeriodFollowedUp();
     FollowUpPacingPeriod();
     SampleCpuLoad();
+    SampleServerCpu();
   }
   // The follow-up frame counts like any other, unless it is so late that it ends the running
   // period as well.

@@ -9,6 +9,7 @@
 #include "perf/frame_hitches.h"
 #include "perf/frame_pacer.h"
 #include "perf/map_summary.h"
+#include "perf/server_cpu.h"
 
 void ActivateMap() {
   // A map that ended without a deactivation still has its hitches and its summary written under
@@ -24,6 +25,7 @@ void ActivateMap() {
   if (!CreateCpuMonitor(kProcessorTotalCounterPath)) {
     WriteLog(true, LOG_LEVEL_WARNING, "%s", "Win Monitor problem (ID:1)");
   }
+  StartServerCpuForMap();
   // Players present on the new map are marked again by their first think.
   ClearPlayerPresence();
   StartMapSummary();

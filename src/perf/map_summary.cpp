@@ -9,6 +9,7 @@
 #include "perf/cpu_monitor.h"
 #include "perf/frame_hitches.h"
 #include "perf/measuring_period.h"
+#include "perf/server_cpu.h"
 #include "perf/server_log.h"
 #include "platform/platform.h"
 
@@ -28,6 +29,8 @@ struct MapFigures {
   uint32_t followUps;
   uint32_t loadFigures;
   double loadSum;
+  uint32_t serverFigures;
+  double serverSum;
   int32_t mostPlayers;
 };
 
@@ -41,6 +44,10 @@ void NotePlayersPresent() {
 // The processor counter's figure between the last two collections, when it has one.
 void NoteLoad() {
   double percent = 0.0;
+  if (LastServerCpuShare(&percent)) {
+    g_map.serverSum += percent;
+    ++g_map.serverFigures;
+  }
   if (!LastCpuLoad(&percent)) return;
   g_map.loadSum += percent;
   ++g_map.loadFigures;
@@ -94,6 +101,12 @@ void FormatSummary(bool endedByUnload, char (&text)[kSummarySize]) {
     std::snprintf(processor, sizeof(processor), "processor %.1f %% on average",
                   g_map.loadSum / g_map.loadFigures);
   }
+  // What this server process cost, beside the machine's load.
+  char server[48] = "";
+  if (g_map.serverFigures != 0) {
+    std::snprintf(server, sizeof(server), ", the server used %.1f %% of a core",
+                  g_map.serverSum / g_map.serverFigures);
+  }
   // The part that held most of the hitches' time, where the frames were split.
   char where[48] = "";
   const int part = PartHoldingMostHitchTime();
@@ -102,10 +115,10 @@ void FormatSummary(bool endedByUnload, char (&text)[kSummarySize]) {
   }
   std::snprintf(text, sizeof(text),
                 "Map %s ran %s: %s FPS on average (lowest %u s: %s), longest frame %s ms, %u %s%s, "
-                "%s, up to %d %s.",
+                "%s%s, up to %d %s.",
                 g_map.name, ran, average, static_cast<unsigned>(kMeasuringPeriodSeconds), lowest,
                 longest, static_cast<unsigned>(hitches.mapHitches),
-                hitches.mapHitches == 1 ? "hitch" : "hitches", where, processor,
+                hitches.mapHitches == 1 ? "hitch" : "hitches", where, processor, server,
                 static_cast<int>(g_map.mostPlayers), g_map.mostPlayers == 1 ? "player" : "players");
 }
 

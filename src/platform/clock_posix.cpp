@@ -51,6 +51,14 @@ int64_t MonotonicNanoseconds() {
   return static_cast<int64_t>(now.tv_sec) * kNanosecondsPerSecond + now.tv_nsec;
 }
 
+bool ProcessCpuNanoseconds(int64_t *nanoseconds) {
+  if (g_clockGetTime == nullptr) ResolveClockFunctions();
+  timespec used{};
+  if (g_clockGetTime(CLOCK_PROCESS_CPUTIME_ID, &used) != 0) return false;
+  *nanoseconds = static_cast<int64_t>(used.tv_sec) * kNanosecondsPerSecond + used.tv_nsec;
+  return true;
+}
+
 void WaitUntilNanoseconds(int64_t deadline) {
   if (g_clockNanosleep == nullptr) ResolveClockFunctions();
   if (deadline <= 0) return;

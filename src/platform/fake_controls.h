@@ -29,6 +29,9 @@ typedef void (*QrvFakeSetCounterSourceFn)(const char *source);
 // frame by the frame's length.
 typedef void (*QrvFakeAdvanceClockFn)(int64_t nanoseconds);
 typedef int64_t (*QrvFakeClockNanosecondsFn)(void);
+// The processor time the fake reports the process has used, in nanoseconds; below zero (as
+// until set) it reports none.
+typedef void (*QrvFakeSetProcessCpuFn)(int64_t nanoseconds);
 // Every deadline waited for so far, one "until N" per line (N in the fake clock's nanoseconds).
 typedef const char *(*QrvFakeWaitDeadlinesFn)(void);
 }
@@ -43,3 +46,4 @@ typedef const char *(*QrvFakeWaitDeadlinesFn)(void);
 #define QRV_FAKE_ADVANCE_CLOCK "QrvFake_AdvanceClock"
 #define QRV_FAKE_CLOCK_NANOSECONDS "QrvFake_ClockNanoseconds"
 #define QRV_FAKE_WAIT_DEADLINES "QrvFake_WaitDeadlines"
+#define QRV_FAKE_SET_PROCESS_CPU "QrvFake_SetProcessCpu"

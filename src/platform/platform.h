@@ -28,6 +28,10 @@ void EndTimerPeriod(uint32_t milliseconds, bool renewed);
 // tens of nanoseconds a read, so the frame hook may stamp every frame with it.
 int64_t MonotonicNanoseconds();
 
+// The processor time the whole server process has used so far, user and system, in
+// nanoseconds (CLOCK_PROCESS_CPUTIME_ID, GetProcessTimes); false when the system does not say.
+bool ProcessCpuNanoseconds(int64_t *nanoseconds);
+
 // Sleeps until the monotonic clock has reached the deadline; returns at once when it has passed.
 // Never spins: Linux sleeps to the absolute deadline (clock_nanosleep, TIMER_ABSTIME) under the
 // thread's timer slack; Windows waits on a high-resolution waitable timer where the system has

@@ -33,6 +33,8 @@ int g_fixedSecond = 0;
 // Starts well away from zero, as a real monotonic clock does, so that no code may take zero for
 // "never stamped".
 int64_t g_clockNanoseconds = 1000000000;
+// The server process's processor time; below zero, the system does not say.
+int64_t g_processCpuNanoseconds = -1;
 char g_waitDeadlines[1 << 20];
 size_t g_waitDeadlinesLength = 0;
 
@@ -82,6 +84,12 @@ const char *ProcessArguments() {
 }
 
 int64_t MonotonicNanoseconds() { return g_clockNanoseconds; }
+
+bool ProcessCpuNanoseconds(int64_t *nanoseconds) {
+  if (g_processCpuNanoseconds < 0) return false;
+  *nanoseconds = g_processCpuNanoseconds;
+  return true;
+}
 
 void WaitUntilNanoseconds(int64_t deadline) {
   char line[40];
@@ -139,6 +147,10 @@ QRV_FAKE_EXPORT void QrvFake_AdvanceClock(int64_t nanoseconds) {
 }
 
 QRV_FAKE_EXPORT int64_t QrvFake_ClockNanoseconds(void) { return g_clockNanoseconds; }
+
+QRV_FAKE_EXPORT void QrvFake_SetProcessCpu(int64_t nanoseconds) {
+  g_processCpuNanoseconds = nanoseconds;
+}
 
 QRV_FAKE_EXPORT const char *QrvFake_WaitDeadlines(void) { return g_waitDeadlines; }
 

@@ -12,7 +12,7 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-constexpr size_t kStatusLines = 13;
+constexpr size_t kStatusLines = 14;
 enum Line {
   kFrameRate = 1,
   kRule,
@@ -24,6 +24,7 @@ enum Line {
   kFrameParts,
   kLastHitch,
   kLoad,
+  kServerProcess,
   kPlayers,
   kMap
 };
@@ -129,26 +130,37 @@ TEST_F(Status, ProcessorLoadBelongsToTheRunningMapAndTheHooksSampleIt) {
   const qrvtest::FakePlatform fake(server_.metamod().library());
   server_.WriteFile("stat", "cpu  100 0 100 700 100 0 0 0 0 0\n");
   fake.SetCounterSource((server_.Root() + "/stat").c_str());
+  // The process's own time: what the fake says it has used.
+  fake.SetProcessCpu(0);
   server_.StartMap("de_dust2");
   const std::string none = "processor load  n/a";
   EXPECT_EQ(none, Screen()[kLoad]);
+  EXPECT_EQ("server process  n/a", Screen()[kServerProcess]);
   struct Period {
     const char *stats;
     const char *shown;
+    int64_t processCpu;  // by the period's follow-up
+    const char *server;
   };
+  // The first follow-up comes 4.01 s after the map's start, the next 4 s after it.
   const Period periods[] = {
-      {"cpu  250 0 250 1300 200 0 0 0 0 0\n", "processor load  30.0 % over the last period"},
-      {"cpu  250 10 340 1600 200 0 0 0 0 0\n", "processor load  25.0 % over the last period"},
+      {"cpu  250 0 250 1300 200 0 0 0 0 0\n", "processor load  30.0 % over the last period",
+       1000000000, "server process  24.9 % of a core over the last period"},
+      {"cpu  250 10 340 1600 200 0 0 0 0 0\n", "processor load  25.0 % over the last period",
+       3000000000, "server process  50.0 % of a core over the last period"},
   };
   server_.RunFrames(1, 100.0);
   for (const Period &period : periods) {
     // Collected on the frame after each period's end.
     server_.WriteFile("stat", period.stats);
+    fake.SetProcessCpu(period.processCpu);
     server_.RunFrames(400, 100.0);
     EXPECT_EQ(period.shown, Screen()[kLoad]);
+    EXPECT_EQ(period.server, Screen()[kServerProcess]);
   }
   server_.StartMap("de_inferno");
   EXPECT_EQ(none, Screen()[kLoad]);
+  EXPECT_EQ("server process  n/a", Screen()[kServerProcess]);
   server_.EndMap();
   EXPECT_EQ(none, Screen()[kLoad]);
   fake.SetCounterSource(nullptr);
