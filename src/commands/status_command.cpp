@@ -124,6 +124,16 @@ void PrintPacing() {
   }
 }
 
+void PrintIdleRate() {
+  if (ServerIdles()) {
+    ConsolePrint("idle            yes, at %u FPS: nobody is playing (bots do not count)",
+                 static_cast<unsigned>(IdleFrameRate()));
+  } else if (IdleFrameRate() != 0) {
+    ConsolePrint("idle            no: at %u FPS once nobody has played for 10 s",
+                 static_cast<unsigned>(IdleFrameRate()));
+  }
+}
+
 void PrintServerLoop() {
   if (LoopPollsWithoutSleeping()) ConsolePrint("server loop     %s", kPollingLoopSentence);
 }
@@ -211,6 +221,7 @@ void StatusCommand() {
   PrintFrameFigures();
   PrintStartup();
   PrintPacing();
+  PrintIdleRate();
   PrintServerLoop();
   if (AnatomyWanted()) {
     PrintFrameParts();

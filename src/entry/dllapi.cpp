@@ -15,6 +15,7 @@
 #include "entry/standalone.h"
 #include "game/game_detection.h"
 #include "perf/fps_monitor.h"
+#include "perf/frame_pacer.h"
 #include "perf/join_messages.h"
 #include "perf/map_cycle.h"
 #include "perf/map_summary.h"
@@ -116,6 +117,7 @@ int Spawn(edict_t *pent) {
 
 qboolean ClientConnect(edict_t *pEntity, const char *pszName, const char *pszAddress,
                        char szRejectReason[128]) {
+  NoteClientConnected(pEntity);
   const bool greeted = SendJoinMessages(pEntity);
   if (g_bMetamodPresent) {
     SetMetaResult(greeted ? MRES_HANDLED : MRES_IGNORED);
@@ -127,6 +129,7 @@ qboolean ClientConnect(edict_t *pEntity, const char *pszName, const char *pszAdd
 
 void ClientDisconnect(edict_t *pEntity) {
   SetPlayerPresence(pEntity, 0);
+  NoteClientDisconnected(pEntity);
   if (g_bMetamodPresent) return SetMetaResult(MRES_IGNORED);
   ForwardToGame(g_GameFunctions.pfnClientDisconnect, pEntity);
 }

@@ -51,7 +51,7 @@ void AdjustTickRateAutomatically() {
 }
 
 void DecideTickRate() {
-  if (ApplyPacedTickRate()) return;
+  if (ApplyPacedTickRate() || ApplyIdleTickRate()) return;
   switch (CurrentTickRateRule()) {
     case TickRateRule::kPinned:
       g_iCurrentTickRate = VariableToInt32(g_Bindings.sysRate);

@@ -6,6 +6,7 @@
 
 #include "base/command_line.h"
 #include "base/plugin_log.h"
+#include "perf/humans.h"
 #include "perf/measuring_period.h"
 #include "perf/startup.h"
 #include "platform/platform.h"
@@ -60,7 +61,11 @@ DueWarning g_dueWarning = DueWarning::kNone;
 // The -sys_ticrate that held the last finished period back, for its warning.
 char g_lastPeriodHeldBy[sizeof(FramePacingFigures::heldByCommandLine)] = "";
 
-// What sys_ticrate held before pacing raised it, given back when pacing stops.
+// While nobody human plays: frames run at qrv_vemtark_idle_fps, paced or through sys_ticrate.
+bool g_idle = false;
+constexpr int64_t kIdleGraceNanoseconds = 10 * kNanosecondsPerSecond;
+
+// What sys_ticrate held before pacing or the idle rate took it, given back when both stop.
 bool g_tickRateRaised = false;
 char g_tickRateBeforePacing[64] = "";
 int32_t g_currentTickRateBeforePacing = 0;
@@ -105,7 +110,7 @@ void PaceTo(uint32_t target) {
       g_interval * kStallIntervals > kShortestStall ? g_interval * kStallIntervals : kShortestStall;
   g_scheduleStart = 0;
   g_scheduleIndex = 0;
-  if (stopping) GiveBackTickRate();
+  if (stopping && !ApplyIdleTickRate()) GiveBackTickRate();
 }
 
 bool PacingSettingOn() {
@@ -183,7 +188,7 @@ void ReviewPacing() {
     CheckCommandLineTickRate();
     return;
   }
-  PaceTo(static_cast<uint32_t>(target.value));
+  PaceTo(g_idle ? IdleFrameRate() : static_cast<uint32_t>(target.value));
   g_figures.state = PacingState::kOn;
   CheckCommandLineTickRate();
 }
@@ -335,7 +340,10 @@ void EndPacingPeriod() {
   ReviewPacing();
 }
 
-void FollowUpPacingPeriod() { WriteMapWarnings(); }
+void FollowUpPacingPeriod() {
+  ReviewIdleRate();
+  WriteMapWarnings();
+}
 
 void StopFramePacing() {
   bool anatomyHooks = false;
@@ -346,8 +354,10 @@ void StopFramePacing() {
   g_figures.heldByCommandLine[0] = '\0';
 }
 
-bool ApplyPacedTickRate() {
-  if (g_target == 0) return false;
+namespace {
+
+// sys_ticrate set to a rate of the plug-in's own, what it held before kept for the give-back.
+void TakeTickRate(uint32_t rate) {
   if (!g_tickRateRaised) {
     const cvar_t *variable = g_Bindings.sysTicrate;
     std::snprintf(g_tickRateBeforePacing, sizeof(g_tickRateBeforePacing), "%s",
@@ -355,11 +365,60 @@ bool ApplyPacedTickRate() {
     g_currentTickRateBeforePacing = g_iCurrentTickRate;
     g_tickRateRaised = variable != nullptr;
   }
-  // On -pingboost 3 a tick rate above 1000 also shortens the loop's wait to 1 us.
-  g_iCurrentTickRate = static_cast<int32_t>(g_target * kPacedTickRateFactor);
+  g_iCurrentTickRate = static_cast<int32_t>(rate);
   SetVariableNumber(g_Bindings.sysTicrate, g_iCurrentTickRate);
+}
+
+void EnterIdle() {
+  g_idle = true;
+  WriteLog(true, LOG_LEVEL_LOG, "The server idles at %u FPS: nobody is playing.",
+           static_cast<unsigned>(IdleFrameRate()));
+  ReviewPacing();
+  if (!ApplyPacedTickRate()) ApplyIdleTickRate();
+}
+
+void LeaveIdle(const char *why) {
+  g_idle = false;
+  WriteLog(true, LOG_LEVEL_LOG, "%s: the server runs at its full rate again.", why);
+  ReviewPacing();
+  if (!ApplyPacedTickRate()) GiveBackTickRate();
+}
+
+}  // namespace
+
+bool ApplyPacedTickRate() {
+  if (g_target == 0) return false;
+  // On -pingboost 3 a tick rate above 1000 also shortens the loop's wait to 1 us.
+  TakeTickRate(g_target * kPacedTickRateFactor);
   return true;
 }
+
+bool ApplyIdleTickRate() {
+  if (!g_idle || g_target != 0) return false;
+  TakeTickRate(IdleFrameRate());
+  return true;
+}
+
+uint32_t IdleFrameRate() {
+  const int32_t rate = g_Bindings.idleFps != nullptr ? VariableToInt32(g_Bindings.idleFps) : 0;
+  return rate >= 1 && rate <= kHighestPacedRate ? static_cast<uint32_t>(rate) : 0;
+}
+
+bool ServerIdles() { return g_idle; }
+
+void ReviewIdleRate() {
+  const bool due = IdleFrameRate() != 0 && HumansConnected() == 0 &&
+                   platform::MonotonicNanoseconds() - EmptySince() >= kIdleGraceNanoseconds;
+  if (due && !g_idle) EnterIdle();
+  if (!due && g_idle) LeaveIdle(IdleFrameRate() == 0 ? "The idle rate is off" : "A player is here");
+}
+
+void NoteClientConnected(const edict_t *client) {
+  // The first human brings the full rate back at once, not at the next period's end.
+  if (NoteClientConnecting(client) && g_idle) LeaveIdle("A player is connecting");
+}
+
+void NoteClientDisconnected(const edict_t *client) { NoteClientGone(client); }
 
 bool LoopPollsWithoutSleeping() {
   return platform::kLauncherSleepsEveryPass && g_apiFound && g_target == 0 &&

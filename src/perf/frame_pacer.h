@@ -7,6 +7,8 @@
 #include <cstdint>
 
 #include "perf/frame_anatomy.h"
+#include "sdk/edict.h"
+#include "sdk/edict.h"
 #include "perf/tick_rate_rule.h"
 #include "platform/platform.h"
 
@@ -52,6 +54,18 @@ void StopFramePacing();
 // while they are not. When pacing stops, sys_ticrate gets back what the tick-rate rules give, or
 // where no rule is set the value it had before pacing first raised it.
 bool ApplyPacedTickRate();
+
+// The idle rate: while nobody human is connected (bots do not count, a spectator proxy does) for
+// 10 s, frames run at qrv_vemtark_idle_fps: paced while pacing is on, else through sys_ticrate.
+// Looked at on the frame after every period's end; a human's connection brings the full rate
+// back at once.
+uint32_t IdleFrameRate();  // 0 while the setting is off
+bool ServerIdles();
+void ReviewIdleRate();
+void NoteClientConnected(const edict_t *client);
+void NoteClientDisconnected(const edict_t *client);
+// While idling unpaced: sys_ticrate set to the idle rate, and true.
+bool ApplyIdleTickRate();
 
 // Waits for the frame's deadline, or counts the frame late when it comes after it; `now` is the
 // clock as the frame arrived. A late frame keeps the schedule's phase, and the deadlines it

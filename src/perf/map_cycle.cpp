@@ -8,6 +8,7 @@
 #include "perf/fps_monitor.h"
 #include "perf/frame_hitches.h"
 #include "perf/frame_pacer.h"
+#include "perf/humans.h"
 #include "perf/map_summary.h"
 #include "perf/server_cpu.h"
 
@@ -26,8 +27,9 @@ void ActivateMap() {
     WriteLog(true, LOG_LEVEL_WARNING, "%s", "Win Monitor problem (ID:1)");
   }
   StartServerCpuForMap();
-  // Players present on the new map are marked again by their first think.
+  // Players present on the new map are marked again by their first think, and connect again.
   ClearPlayerPresence();
+  ForgetHumans();
   StartMapSummary();
   // A paced map opens the engine's gate at once rather than after its first period, whose frames
   // it would hold back; its warnings wait for the map's first frame.

@@ -41,6 +41,7 @@ cvar_t g_ConsoleVariables[] = {
     {"qrv_vemtark_pace", "0", kExternal, 0.0f, nullptr},
     {"qrv_vemtark_serverlog", "1", kExternal, 1.0f, nullptr},
     {"qrv_vemtark_anatomy", "1", kExternal, 1.0f, nullptr},
+    {"qrv_vemtark_idle_fps", "0", kExternal, 0.0f, nullptr},
     {nullptr, nullptr, 0, 0.0f, nullptr},
 };
 
@@ -130,6 +131,7 @@ void RunStartup() {
   g_Bindings.pace = Bind("qrv_vemtark_pace");
   g_Bindings.serverLog = Bind("qrv_vemtark_serverlog");
   g_Bindings.anatomy = Bind("qrv_vemtark_anatomy");
+  g_Bindings.idleFps = Bind("qrv_vemtark_idle_fps");
 
   PrefixedConsolePrint("%s", kSeparator);
   PrefixedConsolePrint(" %s %s\n", kProductLine, "Made by QRV Dev Team; free for every server.");

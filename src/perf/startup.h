@@ -25,6 +25,7 @@ struct VariableBindings {
   cvar_t *pace;          // qrv_vemtark_pace: frames paced to the target (ReHLDS)
   cvar_t *serverLog;     // qrv_vemtark_serverlog: copies in the engine's log (0 turns them off)
   cvar_t *anatomy;       // qrv_vemtark_anatomy: frames split into their parts (0 turns it off)
+  cvar_t *idleFps;       // qrv_vemtark_idle_fps: the frame rate while nobody plays (0: off)
 };
 extern VariableBindings g_Bindings;
 

@@ -22,7 +22,7 @@ using Texts = std::vector<std::string>;
 const bool kOnLinux = std::string(platform::kBuildSystemName) == "Linux";
 const char kHeader[] =
     "        FPS     Target    Ticrate    Longest    Hitches        CPU    Players     Uptime"
-    "       Late  ServerCPU";
+    "       Late  ServerCPU       Idle";
 constexpr size_t kColumnWidth = 10;
 
 struct Word {
@@ -124,7 +124,7 @@ TEST_F(Stats, TwoLinesOfColumnsThatFollowTheServer) {
   const Row rows[] = {
       {"right after the map started",
        [] {},
-       {none, "100", "100.0", "0.0", "0", none, "0", "0", "0", none}},
+       {none, "100", "100.0", "0.0", "0", none, "0", "0", "0", none, "0"}},
       // 473 frames: 40 frames' time went into the stall.
       {"a period with a stall, two players, the tick rate pinned",
        [this] {
@@ -135,14 +135,14 @@ TEST_F(Stats, TwoLinesOfColumnsThatFollowTheServer) {
          server_.RunLongFrame(0.3125);
          FinishPeriod("cpu  250 0 250 1300 200 0 0 0 0 0\n");
        },
-       {"118", "1000", "1000.0", "312.5", "1", kOnLinux ? "30.0" : none, "2", "0", "0", "25.0"}},
+       {"118", "1000", "1000.0", "312.5", "1", kOnLinux ? "30.0" : none, "2", "0", "0", "25.0", "0"}},
       {"neither rule: no target, the tick rate left as it is",
        [this] {
          server_.Command("qrv_vemtark_sysrate 0");
          server_.Command("qrv_vemtark_autofps 0");
          FinishPeriod("cpu  250 10 340 1600 200 0 0 0 0 0\n");
        },
-       {"128", "0", "1000.0", "7.8", "0", kOnLinux ? "25.0" : none, "2", "0", "0", "25.0"}},
+       {"128", "0", "1000.0", "7.8", "0", kOnLinux ? "25.0" : none, "2", "0", "0", "25.0", "0"}},
       // Paced at 128 FPS, frames that arrive early wait for their deadline 1/128 s apart; three
       // come 1/256 s after it.
       {"paced, three frames late",
@@ -157,13 +157,13 @@ TEST_F(Stats, TwoLinesOfColumnsThatFollowTheServer) {
          }
          FinishPeriod("cpu  270 10 340 1680 200 0 0 0 0 0\n");
        },
-       {"128", "128", "256.0", "11.7", "0", kOnLinux ? "20.0" : none, "2", "0", "3", "25.0"}},
+       {"128", "128", "256.0", "11.7", "0", kOnLinux ? "20.0" : none, "2", "0", "3", "25.0", "0"}},
       {"an hour on the map, one player left",
        [this] {
          server_.DisconnectClient(server_.ClientsInGame().front());
          server_.engine().SetTime(3723.9);
        },
-       {"128", "128", "256.0", "11.7", "0", kOnLinux ? "20.0" : none, "1", "62", "3", "25.0"}},
+       {"128", "128", "256.0", "11.7", "0", kOnLinux ? "20.0" : none, "1", "62", "3", "25.0", "0"}},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
@@ -191,19 +191,19 @@ TEST_F(Stats, ColumnsStayApartAndUnderTheirNamesWhateverTheValues) {
          Statistics("cpu  350 0 350 1100 200 0 0 0 0 0\n");
          server_.RunFrames(2, 128.0);
        },
-       {"64", "0", "100.0", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0"}},
+       {"64", "0", "100.0", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0", "0"}},
       {"a tick rate of nearly a million",
        [this] { server_.Command("sys_ticrate 999999.9"); },
-       {"64", "0", "999999.9", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0"}},
+       {"64", "0", "999999.9", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0", "0"}},
       {"a negative target, read as a huge one",
        [this] { server_.Command("qrv_vemtark_autofps -5"); },
-       {"64", "-5", "999999.9", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0"}},
+       {"64", "-5", "999999.9", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0", "0"}},
       {"the most negative target, longer than its column",
        [this] { server_.Command("qrv_vemtark_autofps -3000000000"); },
-       {"64", "-2147483648", "999999.9", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0"}},
+       {"64", "-2147483648", "999999.9", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0", "0"}},
       {"a tick rate beyond any engine",
        [this] { server_.Command("sys_ticrate 1e9"); },
-       {"64", "-2147483648", none, "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0"}},
+       {"64", "-2147483648", none, "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0", "0"}},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
