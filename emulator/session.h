@@ -124,10 +124,10 @@ class Session {
   // (the test build); for a binary without one the session counts the same advances itself, so
   // that game time still follows stalls and command costs.
   //
-  // Without rehldsEngine (as it always was): the clock advances by the frame's length; client
-  // and rcon commands queued since the last frame run; game time advances and the engine's frame
-  // time (globals.frametime) is that step; StartFrame; PlayerPreThink for every client in the
-  // game; then the command buffer runs.
+  // Without rehldsEngine (a classic engine, no hooks around it): the clock advances by the frame's
+  // length; client and rcon commands queued since the last frame run; game time advances and the
+  // engine's frame time (globals.frametime) is that step; StartFrame; PlayerPreThink for every
+  // client in the game; then the command buffer runs.
   //
   // With rehldsEngine, a frame runs as ReHLDS runs one, every command through the stand-in's
   // ExecuteServerStringCmd chain (whose original runs it as the engine does):
