@@ -82,4 +82,10 @@ bool SameName(const std::string &a, const std::string &b) {
   return true;
 }
 
+std::string LowerCase(const std::string &name) {
+  std::string lower = name;
+  for (char &c : lower) c = LowerAscii(c);
+  return lower;
+}
+
 }  // namespace emu

@@ -26,5 +26,7 @@ std::string TakeFirstCommand(std::string *buffer);
 
 // Console names (commands and variables) are compared without regard to ASCII case.
 bool SameName(const std::string &a, const std::string &b);
+// The name in ASCII lower case, as a key that compares that way.
+std::string LowerCase(const std::string &name);
 
 }  // namespace emu

@@ -107,12 +107,29 @@ class Engine {
   // The operator types text at the server console: it joins the end of the command buffer,
   // which then runs.
   void Command(const std::string &text);
-  // Runs one command now: a registered command runs its handler with Cmd_Argv set; a variable
-  // name alone prints "\"name\" is \"value\"", with an argument sets it; anything else prints
-  // "Unknown command: <name>".
+  // Runs one command now: its words are set (Cmd_Argv), then it goes to the command router if
+  // there is one, else straight to RunCommand with its first word.
   void ExecuteCommand(const std::string &command);
+  // What the engine does with a command whose words are set, looked up by `name`: a registered
+  // command runs its handler; a variable name alone prints "\"name\" is \"value\"", with an
+  // argument sets it; anything else prints "Unknown command: <name>".
+  void RunCommand(const std::string &name);
+  // Every command ExecuteCommand runs (typed, from the buffer, rcon) is handed to the router with
+  // its first word once its words are set; the router runs it with RunCommand, or not (a ReHLDS
+  // session passes it through the engine's command hook chain first). None until set; an empty
+  // function removes it.
+  void SetCommandRouter(std::function<void(const std::string &name)> router);
+  // Commands of the emulated Metamod itself (its `meta`): found by name like every other, and a
+  // later registration of the name is refused as "already defined", but CommandNames() leaves
+  // them out, as it lists what the engine and the game side registered. False, with the
+  // engine's line on the console, when the name is taken.
+  bool AddHostCommand(const std::string &name, void (*handler)());
+  void RemoveHostCommand(const std::string &name);
   // pfnServerCommand: appends to the command buffer (nothing runs) and records the text.
   void ServerCommand(const std::string &text);
+  // Text typed at the console that waits in the buffer for the next pass (nothing runs, and it
+  // is not one of ServerCommands()).
+  void QueueCommandText(const std::string &text);
   // Puts text at the front of the buffer, as exec does with a file.
   void InsertCommandText(const std::string &text);
   // pfnServerExecute: runs the buffer until it is empty. Commands queued meanwhile go to its end
@@ -196,6 +213,7 @@ class Engine {
   struct CommandEntry {
     std::string name;
     void (*handler)();
+    bool host;  // the emulated Metamod's own
   };
   struct OwnedVariable {
     cvar_t record;
@@ -225,6 +243,7 @@ class Engine {
   std::map<const cvar_t *, std::unique_ptr<char[]>> cvarStrings_;
   std::vector<std::unique_ptr<OwnedVariable>> ownedVariables_;
   std::vector<CommandEntry> commands_;
+  std::function<void(const std::string &)> commandRouter_;
   std::string buffer_;
   int bufferDepth_ = 0;
   int commandsThisPass_ = 0;

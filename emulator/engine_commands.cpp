@@ -22,7 +22,25 @@ void Engine::AddCommand(const std::string &name, void (*handler)()) {
     Print("Cmd_AddCommand: " + name + " already defined\n");
     return;
   }
-  commands_.push_back(CommandEntry{name, handler});
+  commands_.push_back(CommandEntry{name, handler, false});
+}
+
+bool Engine::AddHostCommand(const std::string &name, void (*handler)()) {
+  if (FindCvar(name) != nullptr || FindCommand(name) != nullptr) {
+    Print("Cmd_AddCommand: " + name + " already defined\n");
+    return false;
+  }
+  commands_.push_back(CommandEntry{name, handler, true});
+  return true;
+}
+
+void Engine::RemoveHostCommand(const std::string &name) {
+  for (auto command = commands_.begin(); command != commands_.end(); ++command) {
+    if (command->host && SameName(command->name, name)) {
+      commands_.erase(command);
+      return;
+    }
+  }
 }
 
 const Engine::CommandEntry *Engine::FindCommand(const std::string &name) const {
@@ -36,13 +54,14 @@ bool Engine::HasCommand(const std::string &name) const { return FindCommand(name
 
 std::vector<std::string> Engine::CommandNames() const {
   std::vector<std::string> names;
-  for (const CommandEntry &command : commands_) names.push_back(command.name);
+  for (const CommandEntry &command : commands_) {
+    if (!command.host) names.push_back(command.name);
+  }
   return names;
 }
 
 void Engine::Command(const std::string &text) {
-  buffer_ += text;
-  if (text.empty() || text.back() != '\n') buffer_ += '\n';
+  QueueCommandText(text);
   ExecuteBuffer();
 }
 
@@ -53,10 +72,23 @@ void Engine::SetCommandWords(const std::string &command) {
   hasArgs_ = words.hasArgs;
 }
 
+void Engine::SetCommandRouter(std::function<void(const std::string &name)> router) {
+  commandRouter_ = std::move(router);
+}
+
 void Engine::ExecuteCommand(const std::string &command) {
   SetCommandWords(command);
   if (argv_.empty()) return;
+  // A copy: the router may run other commands, which set other words, before this one runs.
   const std::string name = argv_[0];
+  if (commandRouter_) {
+    commandRouter_(name);
+  } else {
+    RunCommand(name);
+  }
+}
+
+void Engine::RunCommand(const std::string &name) {
   if (const CommandEntry *entry = FindCommand(name)) {
     // Copied out first: the handler may register commands and move the list.
     void (*handler)() = entry->handler;
@@ -64,7 +96,7 @@ void Engine::ExecuteCommand(const std::string &command) {
     return;
   }
   if (cvar_t *variable = FindCvar(name)) {
-    if (argv_.size() == 1) {
+    if (argv_.size() <= 1) {
       Print("\"" + std::string(variable->name) + "\" is \"" + variable->string + "\"\n");
     } else {
       SetCvarString(variable->name, argv_[1]);
@@ -77,6 +109,11 @@ void Engine::ExecuteCommand(const std::string &command) {
 void Engine::ServerCommand(const std::string &text) {
   serverCommands_.push_back(text);
   buffer_ += text;
+}
+
+void Engine::QueueCommandText(const std::string &text) {
+  buffer_ += text;
+  if (text.empty() || text.back() != '\n') buffer_ += '\n';
 }
 
 void Engine::InsertCommandText(const std::string &text) { buffer_.insert(0, text); }

@@ -38,6 +38,11 @@ int SpawnEntity(edict_t *entity) {
   return 0;
 }
 
+void StartFrame() {
+  StubGame::Current().Record("StartFrame");
+  StubGame::Current().RunStartFrameWork();
+}
+
 const char *GameDescription() {
   StubGame::Current().Record("GetGameDescription");
   return "Counter-Strike";
@@ -58,6 +63,7 @@ StubGame::StubGame() : previous_(g_currentGame) {
   functions_.pfnClientConnect = &AdmitClient;
   functions_.pfnGetGameDescription = &GameDescription;
   functions_.pfnSpawn = &SpawnEntity;
+  functions_.pfnStartFrame = &StartFrame;
 }
 
 StubGame::~StubGame() { g_currentGame = previous_; }

@@ -4,7 +4,9 @@
 // GetGameDescription answers "Counter-Strike", everything else zero).
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sdk/eiface.h"
@@ -31,12 +33,19 @@ class StubGame {
   int CountOf(const std::string &entryName) const;
   void ClearCalls() { calls_.clear(); }
   void Record(const char *entryName) { calls_.emplace_back(entryName); }
+  // Runs inside the game's StartFrame (between a plug-in's pre and post hooks), as the game's own
+  // work of the frame; an empty function for none.
+  void SetStartFrameWork(std::function<void()> work) { startFrameWork_ = std::move(work); }
+  void RunStartFrameWork() const {
+    if (startFrameWork_) startFrameWork_();
+  }
 
  private:
   StubGame *previous_ = nullptr;
   DLL_FUNCTIONS functions_{};
   NEW_DLL_FUNCTIONS newFunctions_{};
   std::vector<std::string> calls_;
+  std::function<void()> startFrameWork_;
 };
 
 }  // namespace emu

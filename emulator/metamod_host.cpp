@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "command_text.h"
 #include "metamod_internal.h"
 
 namespace emu {
@@ -26,6 +27,7 @@ MetamodHost::MetamodHost(Engine &engine) : previous_(g_currentHost), engine_(eng
 
 MetamodHost::~MetamodHost() {
   Unload();
+  if (metaCommandAdded_) engine_.RemoveHostCommand("meta");
   for (const std::unique_ptr<PluginCvar> &copy : pluginCvars_) engine_.ForgetCvar(&copy->record);
   g_currentHost = previous_;
 }
@@ -39,6 +41,15 @@ MetamodHost &MetamodHost::Current() {
 }
 
 MetamodHost *LiveMetamodHost() { return g_currentHost; }
+
+namespace {
+
+void MetaCommand() {
+  MetamodHost *host = LiveMetamodHost();
+  if (host != nullptr) host->RunMetaCommand();
+}
+
+}  // namespace
 
 // ---- Loading
 
@@ -68,18 +79,32 @@ bool MetamodHost::Load(const std::string &path) {
     Unload();
     return false;
   }
+  if (!metaCommandAdded_) metaCommandAdded_ = engine_.AddHostCommand("meta", &MetaCommand);
   return true;
 }
+
+namespace {
+
+template <typename Table>
+void EmptyInPlace(std::unique_ptr<Table> &table) {
+  if (table) {
+    *table = Table{};
+  } else {
+    table = std::make_unique<Table>();
+  }
+}
+
+}  // namespace
 
 void MetamodHost::ResetTables() {
   pluginInfo_ = nullptr;
   metaFunctions_ = META_FUNCTIONS{};
-  preHooks_ = std::make_unique<DLL_FUNCTIONS>();
-  postHooks_ = std::make_unique<DLL_FUNCTIONS>();
-  newPreHooks_ = std::make_unique<NEW_DLL_FUNCTIONS>();
-  newPostHooks_ = std::make_unique<NEW_DLL_FUNCTIONS>();
-  engineHooks_ = std::make_unique<EngineHookTable>();
-  engineHooksPost_ = std::make_unique<EngineHookTable>();
+  EmptyInPlace(preHooks_);
+  EmptyInPlace(postHooks_);
+  EmptyInPlace(newPreHooks_);
+  EmptyInPlace(newPostHooks_);
+  EmptyInPlace(engineHooks_);
+  EmptyInPlace(engineHooksPost_);
 }
 
 void MetamodHost::Unload() {
@@ -88,6 +113,35 @@ void MetamodHost::Unload() {
   exports_ = PluginExports{};
   attached_ = false;
   library_.Close();
+}
+
+// ---- Metamod's console command
+
+void MetamodHost::RunMetaCommand() {
+  const std::string action = engine_.Argv(1);
+  const bool forced = SameName(action, "force_unload");
+  if (!forced && !SameName(action, "unload")) {
+    engine_.Print(action.empty() ? "usage: meta <command> [<arguments>]\n"
+                                 : "Unrecognized meta command: " + action + "\n");
+    return;
+  }
+  const std::string name = engine_.Argv(2);
+  if (name.empty()) {
+    engine_.Print("usage: meta " + action + " <plugin>\n");
+    return;
+  }
+  if (!IsLoaded()) {
+    engine_.Print("Couldn't find plugin matching \"" + name + "\"\n");
+    return;
+  }
+  const std::string shown =
+      pluginInfo_ != nullptr && pluginInfo_->name != nullptr ? pluginInfo_->name : name;
+  if (CallMetaDetach(PT_ANYTIME, forced ? PNL_CMD_FORCED : PNL_COMMAND) != 1) {
+    engine_.Print("Plugin \"" + shown + "\" refused to unload\n");
+    return;
+  }
+  Unload();
+  engine_.Print("Unloaded plugin \"" + shown + "\"\n");
 }
 
 // ---- Dispatch

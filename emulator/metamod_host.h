@@ -49,6 +49,8 @@ class MetamodHost {
   bool Load(const std::string &path);
   // Unloads the library and forgets everything that pointed into it (tables, plug-in info,
   // command handlers). No Meta_Detach: a test calls CallMetaDetach itself when it wants one.
+  // The hook tables are emptied where they are, so a dispatch already under way when a command
+  // unloads the plug-in finds no hooks left rather than a table that is gone.
   void Unload();
   bool IsLoaded() const { return library_.IsOpen(); }
   const std::string &Error() const { return error_; }
@@ -125,6 +127,17 @@ class MetamodHost {
   const std::vector<std::string> &Faults() const { return engine_.Faults(); }
   Engine &engine() { return engine_; }
 
+  // ---- Metamod's console command
+  // `meta`, which the host adds to the engine when it first loads a plug-in (one of the host's
+  // own engine commands, see Engine::AddHostCommand, so it never takes the name from a plug-in
+  // that registers its own standalone) and takes away when the host goes:
+  //   meta unload <name>        Meta_Detach(PT_ANYTIME, PNL_COMMAND); when it answers 1 the
+  //                             library is unloaded at once (Unload)
+  //   meta force_unload <name>  the same with PNL_CMD_FORCED, as Metamod-R does
+  // The host holds one plug-in, so any name means it. An unload inside a call that came from the
+  // plug-in leaves that call to return into a library that is gone, as on a real server.
+  void RunMetaCommand();
+
   // ---- Reached from the plug-in through the tables (public for the entry points)
   void RegisterPluginCvar(cvar_t *variable);
   void AddPluginCommand(const char *name, void (*handler)());
@@ -187,6 +200,7 @@ class MetamodHost {
   std::vector<std::string> metaLog_;
   std::string gameInfo_[6];
   int requestIds_ = 0;
+  bool metaCommandAdded_ = false;
 };
 
 // ---- Template definitions

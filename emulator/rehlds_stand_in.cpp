@@ -39,12 +39,17 @@ bool RehldsStandIn::Resolve() {
   ResolveInto(handle_, "CreateInterface", &createInterface_);
   ResolveInto(handle_, "QrvStandIn_SetApiVersion", &setApiVersion_);
   ResolveInto(handle_, "QrvStandIn_RunFrame", &runFrame_);
+  ResolveInto(handle_, "QrvStandIn_ExecuteServerStringCmd", &executeServerStringCmd_);
+  ResolveInto(handle_, "QrvStandIn_CreatePacketEntities", &createPacketEntities_);
+  ResolveInto(handle_, "QrvStandIn_GameClient", &gameClient_);
+  ResolveInto(handle_, "QrvStandIn_GameClientId", &gameClientId_);
   ResolveInto(handle_, "QrvStandIn_Calls", &calls_);
   ResolveInto(handle_, "QrvStandIn_ClearCalls", &clearCalls_);
-  ResolveInto(handle_, "QrvStandIn_HookCount", &hookCount_);
-  ResolveInto(handle_, "QrvStandIn_HookPriority", &hookPriority_);
-  return createInterface_ && setApiVersion_ && runFrame_ && calls_ && clearCalls_ && hookCount_ &&
-         hookPriority_;
+  ResolveInto(handle_, "QrvStandIn_ChainHookCount", &hookCount_);
+  ResolveInto(handle_, "QrvStandIn_ChainHookPriority", &hookPriority_);
+  return createInterface_ && setApiVersion_ && runFrame_ && executeServerStringCmd_ &&
+         createPacketEntities_ && gameClient_ && gameClientId_ && calls_ && clearCalls_ &&
+         hookCount_ && hookPriority_;
 }
 
 void RehldsStandIn::Unload() {
@@ -53,6 +58,10 @@ void RehldsStandIn::Unload() {
   createInterface_ = nullptr;
   setApiVersion_ = nullptr;
   runFrame_ = nullptr;
+  executeServerStringCmd_ = nullptr;
+  createPacketEntities_ = nullptr;
+  gameClient_ = nullptr;
+  gameClientId_ = nullptr;
   calls_ = nullptr;
   clearCalls_ = nullptr;
   hookCount_ = nullptr;
@@ -79,12 +88,22 @@ void RehldsStandIn::ClearCalls() const {
   if (IsLoaded()) clearCalls_();
 }
 
-int RehldsStandIn::HookCount() const { return IsLoaded() ? hookCount_() : 0; }
+int RehldsStandIn::HookCount(RehldsChain chain) const {
+  return IsLoaded() ? hookCount_(static_cast<int>(chain)) : 0;
+}
 
-std::vector<int> RehldsStandIn::Priorities() const {
+std::vector<int> RehldsStandIn::Priorities(RehldsChain chain) const {
   std::vector<int> priorities;
-  for (int index = 0; index < HookCount(); ++index) priorities.push_back(hookPriority_(index));
+  for (int index = 0; index < HookCount(chain); ++index) {
+    priorities.push_back(hookPriority_(static_cast<int>(chain), index));
+  }
   return priorities;
+}
+
+void *RehldsStandIn::GameClient(int id) const { return IsLoaded() ? gameClient_(id) : nullptr; }
+
+int RehldsStandIn::GameClientId(const void *client) const {
+  return IsLoaded() ? gameClientId_(client) : -1;
 }
 
 void RehldsStandIn::RunFrame(void (*original)(void *context), void *context) const {

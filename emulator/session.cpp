@@ -8,6 +8,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "command_text.h"
 #include "os.h"
 #include "platform/fake_controls.h"
 
@@ -44,7 +45,8 @@ Session::Session(const SessionOptions &options)
                                              : options.pluginPath),
       metamod_(engine_),
       standalone_(engine_),
-      inGame_(Engine::kMaxClients + 1, false) {
+      inGame_(Engine::kMaxClients + 1, false),
+      bot_(Engine::kMaxClients + 1, false) {
   std::error_code ignored;
   fs::remove_all(root_, ignored);
   const fs::path addon = fs::path(root_) / options_.gameDir / "addons" / "qrv_vemtark";
@@ -74,6 +76,13 @@ Session::Session(const SessionOptions &options)
       engine_.RecordFault("cannot load the stand-in engine library: " + rehldsEngine_.Error());
     }
   }
+  engine_.SetCommandRouter(
+      [this](const std::string &name) { RouteCommand(name, kCommandFromConsole, -1); });
+  // The game part's stall, where the game does its own work of the frame.
+  metamod_.Game().SetStartFrameWork([this] {
+    AdvanceClock(gameStall_);
+    gameStall_ = 0.0;
+  });
   if (options_.echoConsole) {
     engine_.SetConsoleListener([](const std::string &text) {
       std::fputs(text.c_str(), stdout);
@@ -146,7 +155,7 @@ void Session::StartMap(const std::string &name) {
     const std::string clientName = engine_.String(engine_.Edict(index)->v.netname);
     inGame_[index] = false;
     engine_.SetClientConnected(index, false);
-    Admit(index, clientName);
+    Admit(index, clientName, bot_[index]);
   }
 }
 
@@ -172,28 +181,136 @@ void Session::RunLongFrame(double seconds) {
   RunFrame(seconds);
 }
 
-void Session::RunFrame(double seconds) {
-  ResolvePluginClock();
-  int64_t advancedTo = 0;
-  if (advanceClock_ != nullptr) {
-    advanceClock_(static_cast<int64_t>(std::llround(seconds * 1e9)));
-    advancedTo = clockNanoseconds_();
+void Session::StallNextFrame(FramePart part, double seconds) {
+  if (!(seconds >= 0.0)) {
+    engine_.RecordFault("StallNextFrame needs a stall of 0 seconds or more");
+    return;
   }
-  const auto body = [this, seconds, advancedTo] {
-    double frameSeconds = seconds;
-    if (clockNanoseconds_ != nullptr) {
-      // Added only when a hook waited, so that frames nobody held up keep their exact length
-      // and periods end on the frames they always did.
-      const int64_t waited = clockNanoseconds_() - advancedTo;
-      if (waited > 0) frameSeconds += static_cast<double>(waited) * 1e-9;
-    }
-    RunFrameBody(frameSeconds);
-  };
-  if (rehldsEngine_.IsLoaded()) {
-    rehldsEngine_.RunFrame(body);
+  stalls_[static_cast<int>(part)] += seconds;
+}
+
+double Session::TakeStall(FramePart part) {
+  double &stall = stalls_[static_cast<int>(part)];
+  const double seconds = stall;
+  stall = 0.0;
+  return seconds;
+}
+
+void Session::SetCommandCost(const std::string &firstWord, double seconds) {
+  const std::string key = LowerCase(firstWord);
+  if (seconds > 0.0) {
+    commandCosts_[key] = seconds;
   } else {
-    body();
+    commandCosts_.erase(key);
   }
+}
+
+void Session::RunFrame(double seconds) {
+  AdvanceClock(seconds);  // the launcher's sleep before the frame
+  const ClockMark slept = Mark();
+  AdvanceClock(TakeStall(FramePart::kBetween));
+  if (rehldsEngine_.IsLoaded()) {
+    engine_.ExecuteBuffer();
+    rehldsEngine_.RunFrame([this, seconds, &slept] { RunEngineFrame(seconds, slept); });
+  } else {
+    RunEngineFrame(seconds, slept);
+  }
+  // An output stall no client update reached comes at the frame's end.
+  AdvanceClock(TakeStall(FramePart::kOutput));
+  if (frameTaken_) {
+    carriedNanoseconds_ = Elapsed(takenAt_, Mark());
+    frameTaken_ = false;
+  }
+  for (double &stall : stalls_) stall = 0.0;  // a frame the chain did not run takes its stalls
+}
+
+void Session::RunEngineFrame(double seconds, const ClockMark &slept) {
+  AdvanceClock(TakeStall(FramePart::kInput));
+  RunQueuedInput();
+  takenAt_ = Mark();
+  frameTaken_ = true;
+  // Added only when something held the frame up, so that frames nobody held up keep their exact
+  // length and periods end on the frames they always did.
+  const int64_t heldUp = Elapsed(slept, takenAt_) + carriedNanoseconds_;
+  carriedNanoseconds_ = 0;
+  RunFrameBody(heldUp > 0 ? seconds + static_cast<double>(heldUp) * 1e-9 : seconds);
+}
+
+void Session::RunFrameBody(double seconds) {
+  engine_.AdvanceTime(seconds);
+  gameStall_ = TakeStall(FramePart::kGame);
+  Call<&DLL_FUNCTIONS::pfnStartFrame>();
+  // Standalone, or a game that did not run: right after StartFrame came back.
+  AdvanceClock(gameStall_);
+  gameStall_ = 0.0;
+  for (int index = 1; index <= Engine::kMaxClients; ++index) {
+    if (inGame_[index]) Call<&DLL_FUNCTIONS::pfnPlayerPreThink>(engine_.Edict(index));
+  }
+  if (rehldsEngine_.IsLoaded()) {
+    SendClientUpdates();
+  } else {
+    engine_.ExecuteBuffer();
+  }
+}
+
+void Session::SendClientUpdates() {
+  for (int index = 1; index <= Engine::kMaxClients; ++index) {
+    if (!inGame_[index] || bot_[index]) continue;
+    rehldsEngine_.CreatePacketEntities(0, index - 1, packetEntities_, message_,
+                                       [this](int, int, void *, void *) {
+                                         AdvanceClock(TakeStall(FramePart::kOutput));
+                                         return 0;
+                                       });
+  }
+}
+
+void Session::RunQueuedInput() {
+  std::vector<QueuedInput> input;
+  input.swap(queuedInput_);  // what arrives while these run waits for the next frame
+  for (const QueuedInput &each : input) {
+    if (each.client == 0) {
+      engine_.ExecuteCommand(each.line);
+    } else if (IsInGame(each.client)) {  // one who left meanwhile sends nothing
+      ClientCommand(each.client, each.line);
+    }
+  }
+}
+
+void Session::RouteCommand(const std::string &name, int source, int clientId) {
+  rehldsEngine_.ExecuteServerStringCmd(name.c_str(), source, clientId,
+                                       [this](const char *command, int from, int client) {
+                                         RunCommandOriginal(command, from, client);
+                                       });
+}
+
+void Session::RunCommandOriginal(const char *name, int source, int clientId) {
+  const std::string command = name != nullptr ? name : "";
+  const auto cost = commandCosts_.find(LowerCase(command));
+  if (cost != commandCosts_.end()) AdvanceClock(cost->second);
+  if (source == kCommandFromClient && IsInGame(clientId + 1)) {
+    Call<&DLL_FUNCTIONS::pfnClientCommand>(engine_.Edict(clientId + 1));
+  } else {
+    engine_.RunCommand(command);
+  }
+}
+
+void Session::AdvanceClock(double seconds) {
+  if (!(seconds > 0.0)) return;
+  const int64_t nanoseconds = static_cast<int64_t>(std::llround(seconds * 1e9));
+  ownClock_ += nanoseconds;
+  ResolvePluginClock();
+  if (advanceClock_ != nullptr) advanceClock_(nanoseconds);
+}
+
+Session::ClockMark Session::Mark() {
+  ResolvePluginClock();
+  if (clockNanoseconds_ == nullptr) return ClockMark{ownClock_, 0, 0};
+  return ClockMark{ownClock_, clockNanoseconds_(), clockModule_};
+}
+
+int64_t Session::Elapsed(const ClockMark &from, const ClockMark &to) {
+  if (from.module != 0 && from.module == to.module) return to.fake - from.fake;
+  return to.own - from.own;
 }
 
 void Session::ResolvePluginClock() {
@@ -208,26 +325,18 @@ void Session::ResolvePluginClock() {
     advanceClock_ = nullptr;
     clockNanoseconds_ = nullptr;
   }
-}
-
-void Session::RunFrameBody(double seconds) {
-  engine_.AdvanceTime(seconds);
-  Call<&DLL_FUNCTIONS::pfnStartFrame>();
-  for (int index = 1; index <= Engine::kMaxClients; ++index) {
-    if (inGame_[index]) Call<&DLL_FUNCTIONS::pfnPlayerPreThink>(engine_.Edict(index));
-  }
-  engine_.ExecuteBuffer();
+  ++clockModule_;
 }
 
 // ---- Clients
 
-bool Session::Admit(int index, const std::string &name) {
+bool Session::Admit(int index, const std::string &name, bool bot) {
   edict_t *edict = engine_.Edict(index);
   edict->v = entvars_t{};
   edict->v.pContainingEntity = edict;
   edict->v.classname = engine_.AllocString("player");
   edict->v.netname = engine_.AllocString(name.c_str());
-  edict->v.flags = FL_CLIENT;
+  edict->v.flags = bot ? FL_CLIENT | FL_FAKECLIENT : FL_CLIENT;
   char rejectReason[128] = {};
   const std::string address = "127.0.0.1:" + std::to_string(27005 + index);
   const qboolean admitted =
@@ -241,18 +350,41 @@ bool Session::Admit(int index, const std::string &name) {
   }
   engine_.SetClientConnected(index, true);
   inGame_[index] = true;
+  bot_[index] = bot;
   Call<&DLL_FUNCTIONS::pfnClientPutInServer>(edict);
   return true;
 }
 
-int Session::ConnectClient(const std::string &name) {
+namespace {
+
+int FirstFreeSlot(const std::vector<bool> &inGame) {
   for (int index = 1; index <= Engine::kMaxClients; ++index) {
-    if (inGame_[index]) continue;
-    return Admit(index, name) ? index : 0;
+    if (!inGame[index]) return index;
   }
-  lastRejectReason_ = "server is full";
   return 0;
 }
+
+}  // namespace
+
+int Session::ConnectClient(const std::string &name) {
+  const int index = FirstFreeSlot(inGame_);
+  if (index == 0) {
+    lastRejectReason_ = "server is full";
+    return 0;
+  }
+  return Admit(index, name, false) ? index : 0;
+}
+
+int Session::ConnectBot(const std::string &name) {
+  const int index = FirstFreeSlot(inGame_);
+  if (index == 0) {
+    lastRejectReason_ = "server is full";
+    return 0;
+  }
+  return Admit(index, name, true) ? index : 0;
+}
+
+bool Session::IsBot(int index) const { return IsInGame(index) && bot_[index]; }
 
 void Session::DisconnectClient(int index) {
   if (!IsInGame(index)) return;
@@ -260,6 +392,7 @@ void Session::DisconnectClient(int index) {
   Call<&DLL_FUNCTIONS::pfnClientDisconnect>(edict);
   engine_.SetClientConnected(index, false);
   inGame_[index] = false;
+  bot_[index] = false;
   edict->v = entvars_t{};
   edict->v.pContainingEntity = edict;
 }
@@ -283,12 +416,31 @@ void Session::ClientCommand(int index, const std::string &line) {
     return;
   }
   engine_.SetCommandWords(line);
-  Call<&DLL_FUNCTIONS::pfnClientCommand>(engine_.Edict(index));
+  if (engine_.Argc() == 0) {  // nothing for the engine to look up: the game hears it as it is
+    Call<&DLL_FUNCTIONS::pfnClientCommand>(engine_.Edict(index));
+    return;
+  }
+  RouteCommand(engine_.Argv(0), kCommandFromClient, index - 1);
+}
+
+void Session::QueueClientCommand(int index, const std::string &line) {
+  if (!IsInGame(index)) {
+    engine_.RecordFault("QueueClientCommand from slot " + std::to_string(index) +
+                        ", which has no client in the game");
+    return;
+  }
+  queuedInput_.push_back(QueuedInput{index, line});
 }
 
 // ---- The operator
 
 void Session::Command(const std::string &line) { engine_.Command(line); }
+
+void Session::QueueConsoleCommand(const std::string &line) { engine_.QueueCommandText(line); }
+
+void Session::QueueRconCommand(const std::string &line) {
+  queuedInput_.push_back(QueuedInput{0, line});
+}
 
 edict_t *Session::Spawn(const char *classname) {
   edict_t *edict = engine_.CreateEntity(classname);

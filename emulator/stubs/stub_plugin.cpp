@@ -40,6 +40,7 @@ plugin_info_t g_info = {
 cvar_t g_value = {"stub_value", "1", FCVAR_SERVER, 0.0f, nullptr};
 cvar_t g_mres = {"stub_mres", "1", 0, 0.0f, nullptr};
 cvar_t g_refuse = {"stub_refuse", "0", 0, 0.0f, nullptr};
+cvar_t g_keep = {"stub_keep", "0", 0, 0.0f, nullptr};
 cvar_t g_valueAgain = {"stub_value", "99", 0, 0.0f, nullptr};
 
 void Event(const std::string &text) { g_events += text + "\n"; }
@@ -173,6 +174,7 @@ STUB_EXPORT void WINAPI GiveFnptrsToDll(enginefuncs_t *engine, globalvars_t *glo
   g_engine.pfnCVarRegister(&g_value);
   g_engine.pfnCVarRegister(&g_mres);
   g_engine.pfnCVarRegister(&g_refuse);
+  g_engine.pfnCVarRegister(&g_keep);
 }
 
 STUB_EXPORT int GetEntityAPI2(DLL_FUNCTIONS *table, int *version) {
@@ -207,9 +209,14 @@ STUB_EXPORT int Meta_Attach(PLUG_LOADTIME, META_FUNCTIONS *functions, meta_globa
   return 1;
 }
 
-STUB_EXPORT int Meta_Detach(PLUG_LOADTIME, PL_UNLOAD_REASON) {
+// Printed too, so that a test still sees it once Metamod has unloaded the library; stub_keep
+// nonzero refuses.
+STUB_EXPORT int Meta_Detach(PLUG_LOADTIME now, PL_UNLOAD_REASON reason) {
   Event("Meta_Detach");
-  return 1;
+  const bool keep = g_engine.pfnCVarGetFloat("stub_keep") != 0.0f;
+  Print("stub detach now=" + std::to_string(now) + " reason=" + std::to_string(reason) +
+        (keep ? " refused\n" : "\n"));
+  return keep ? 0 : 1;
 }
 
 // Controls for the tests.

@@ -1,13 +1,22 @@
 // A stand-in for a ReHLDS engine library (engine_i486.so, swds.dll): it answers CreateInterface
-// for the ReHLDS API and runs the server frame's hook chain, so that the plug-in's frame hook can
-// be driven as on a real server. Its objects are laid out by hand, a table of function pointers
-// per object, because the plug-in reads them as the engine's compiler laid them out (MSVC's on
-// Windows, Itanium's elsewhere), which no class of ours would reproduce on every toolchain.
+// for the ReHLDS API and runs three of the engine's hook chains (the server frame, every command
+// the engine runs, and each client's entity update), so that the plug-in's hooks can be driven as
+// on a real server. Its objects are laid out by hand, a table of function pointers per object,
+// because the plug-in reads them as the engine's compiler laid them out (MSVC's on Windows,
+// Itanium's elsewhere), which no class of ours would reproduce on every toolchain.
 // Every call through a table is recorded; the emulator reaches it through the QrvStandIn_*
 // controls. Nothing here allocates once loaded, so counting the heap around a hook stays exact.
+//
+// The chains behave as the real engine's: each registry keeps at most 19 hooks in an array,
+// sorted by priority with a null after the last, and a chain object points into that very array,
+// so a hook that registers or unregisters hooks changes what the rest of the running call does.
+// What the real engine treats as fatal (a null hook, one registered twice, a twentieth) stops the
+// process here too, with one line on standard error.
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 #if defined(_WIN32)
@@ -33,19 +42,25 @@ constexpr int kDestructorSlots = 1;
 constexpr int kDestructorSlots = 2;  // Itanium: the complete and the deleting destructor
 #endif
 constexpr int kHookchainAccessors = 56;
+constexpr int kExecuteServerStringCmdAccessor = 19;
+constexpr int kCreatePacketEntitiesAccessor = 36;
 constexpr int kServerFrameAccessor = 40;
-// Room for every hook a test or the plug-in registers; more are refused with a line in the log.
-constexpr int kMaxHooks = 32;
+// The real engine's limit per chain.
+constexpr int kMaxHooksInChain = 19;
+// A server's client slots; each has its IGameClient object.
+constexpr int kMaxClients = 32;
 
 // What the engine hands out: an object whose first member points at its table.
 struct Object {
   void *const *table;
 };
 
-using HookFunction = void (*)(void *chain);
+// A hook of any chain, kept as a function pointer of no particular type and called through the
+// chain's own type.
+using AnyFunction = void (*)();
 
 struct Hook {
-  HookFunction function;
+  AnyFunction function;  // null after the last hook
   int priority;
 };
 
@@ -56,8 +71,6 @@ constexpr char kCallsFull[] = "record full\n";
 
 int g_majorVersion = 3;
 int g_minorVersion = 15;
-Hook g_hooks[kMaxHooks];  // in the order they run
-int g_hookCount = 0;
 bool g_frameRunning = false;
 
 void Record(const char *line) {
@@ -80,6 +93,12 @@ void RecordNumber(const char *what, int number) {
   Record(line);
 }
 
+[[noreturn]] void Fatal(const char *what, const char *chain) {
+  std::fprintf(stderr, "stand-in ReHLDS: %s the %s chain\n", what, chain);
+  std::fflush(stderr);
+  std::abort();
+}
+
 template <typename Function>
 void *Slot(Function function) {
   return reinterpret_cast<void *>(function);
@@ -95,103 +114,209 @@ STAND_IN_MEMBER void *Destructor(Object *self, unsigned /*flags*/) {
 STAND_IN_MEMBER void Destructor(Object * /*self*/) { Record("destructor"); }
 #endif
 
-// ---- The server frame's chain
+// A table: the destructor slots this ABI gives a class with a virtual destructor, then members.
+template <size_t Members>
+struct Table {
+  void *slots[kDestructorSlots + Members];
+};
 
-// One frame: a copy of the hooks as they were when it began, so that a hook may register or
-// unregister hooks (itself too) while it runs.
-struct Frame {
-  Hook hooks[kMaxHooks];
-  int hookCount;
-  void (*original)(void *context);
+template <typename... Members>
+Table<sizeof...(Members)> WithDestructor(Members... members) {
+  Table<sizeof...(Members)> table{};
+  for (int slot = 0; slot < kDestructorSlots; ++slot) table.slots[slot] = Slot(&Destructor);
+  void *memberSlots[] = {Slot(members)...};
+  for (size_t member = 0; member < sizeof...(Members); ++member) {
+    table.slots[kDestructorSlots + member] = memberSlots[member];
+  }
+  return table;
+}
+
+// ---- The registries (no destructor in their table)
+
+enum ChainId { kServerFrameChain, kExecuteServerStringCmdChain, kCreatePacketEntitiesChain };
+constexpr int kChains = 3;
+
+struct Registry {
+  Object object;  // first: the plug-in calls the table through a pointer to it
+  const char *name;
+  // Put before every recorded line but the server frame's, which keep today's texts.
+  const char *recordPrefix;
+  Hook hooks[kMaxHooksInChain + 1];  // highest priority first; every entry past the last is null
+  int count;
+};
+
+extern void *const g_registryTable[];
+
+Registry g_registries[kChains] = {
+    {{g_registryTable}, "SV_Frame", "", {}, 0},
+    {{g_registryTable}, "ExecuteServerStringCmd", "ExecuteServerStringCmd: ", {}, 0},
+    {{g_registryTable}, "SV_CreatePacketEntities", "SV_CreatePacketEntities: ", {}, 0},
+};
+
+Registry &RegistryOf(Object *self) { return *reinterpret_cast<Registry *>(self); }
+
+void RecordIn(const Registry &registry, const char *line) {
+  char prefixed[160];
+  std::snprintf(prefixed, sizeof prefixed, "%s%s", registry.recordPrefix, line);
+  Record(prefixed);
+}
+
+STAND_IN_MEMBER void RegisterHook(Object *self, AnyFunction hook, int priority) {
+  Registry &registry = RegistryOf(self);
+  char line[64];
+  std::snprintf(line, sizeof line, "registerHook %d", priority);
+  RecordIn(registry, line);
+  if (hook == nullptr) Fatal("registerHook of a null hook in", registry.name);
+  for (int position = 0; position < registry.count; ++position) {
+    if (registry.hooks[position].function == hook) {
+      Fatal("registerHook of a hook already in", registry.name);
+    }
+  }
+  if (registry.count == kMaxHooksInChain) {
+    Fatal("registerHook of a 20th hook (at most 19 fit) in", registry.name);
+  }
+  // After every hook of the same or a higher priority: ties run in the order registered.
+  int position = 0;
+  while (position < registry.count && registry.hooks[position].priority >= priority) ++position;
+  for (int index = registry.count; index > position; --index) {
+    registry.hooks[index] = registry.hooks[index - 1];
+  }
+  registry.hooks[position] = Hook{hook, priority};
+  ++registry.count;
+}
+
+STAND_IN_MEMBER void UnregisterHook(Object *self, AnyFunction hook) {
+  Registry &registry = RegistryOf(self);
+  for (int position = 0; position < registry.count; ++position) {
+    if (registry.hooks[position].function != hook) continue;
+    for (int index = position; index < registry.count; ++index) {
+      registry.hooks[index] = registry.hooks[index + 1];
+    }
+    --registry.count;
+    registry.hooks[registry.count] = Hook{nullptr, 0};
+    RecordIn(registry, "unregisterHook");
+    return;
+  }
+  RecordIn(registry, "unregisterHook of a hook not registered");
+}
+
+void *const g_registryTable[] = {Slot(&RegisterHook), Slot(&UnregisterHook)};
+
+// ---- The chains
+
+// One run of a chain: the engine's own function at its end, and what a hook left behind.
+template <typename Result, typename... Arguments>
+struct Run {
+  const Registry *registry;
+  Result (*original)(void *context, Arguments...);
   void *context;
   bool originalRan;
 };
 
 // What one hook receives; each hook gets its own, so that "called once" is per invocation.
+// `next` points into the registry's array, not at a copy: the chain is live.
+template <typename Result, typename... Arguments>
 struct Chain {
   Object object;
-  Frame *frame;
-  int nextHook;
+  const Hook *next;
+  Run<Result, Arguments...> *run;
   bool called;
 };
 
-void RunOriginal(Frame &frame) {
-  frame.originalRan = true;
-  frame.original(frame.context);
+template <typename Result, typename... Arguments>
+Result RunOriginal(Run<Result, Arguments...> &run, Arguments... arguments) {
+  run.originalRan = true;
+  return run.original(run.context, arguments...);
 }
 
-extern void *const *const g_chainTable;
+template <typename Result, typename... Arguments>
+void *const *ChainTable();
 
-void RunFrom(Frame &frame, int position) {
-  if (position >= frame.hookCount) {
-    RunOriginal(frame);
-    return;
+template <typename Result, typename... Arguments>
+Result RunFrom(Run<Result, Arguments...> &run, const Hook *position, Arguments... arguments) {
+  if (position->function == nullptr) return RunOriginal(run, arguments...);
+  Chain<Result, Arguments...> chain{Object{ChainTable<Result, Arguments...>()}, position + 1, &run,
+                                    false};
+  using HookFunction = Result (*)(void *chain, Arguments...);
+  return reinterpret_cast<HookFunction>(position->function)(&chain, arguments...);
+}
+
+template <typename Result, typename... Arguments>
+Result RunChain(Registry &registry, Result (*original)(void *, Arguments...), void *context,
+                Arguments... arguments) {
+  Run<Result, Arguments...> run{&registry, original, context, false};
+  if constexpr (std::is_void_v<Result>) {
+    RunFrom(run, &registry.hooks[0], arguments...);
+    if (!run.originalRan) RecordIn(registry, "not run");
+  } else {
+    const Result result = RunFrom(run, &registry.hooks[0], arguments...);
+    if (!run.originalRan) RecordIn(registry, "not run");
+    return result;
   }
-  Chain chain{Object{g_chainTable}, &frame, position + 1, false};
-  frame.hooks[position].function(&chain);
 }
 
-STAND_IN_MEMBER void CallNext(Chain *self) {
+template <typename Result, typename... Arguments>
+STAND_IN_MEMBER Result CallNext(Chain<Result, Arguments...> *self, Arguments... arguments) {
   if (self->called) {
-    Record("callNext again");
-    return;
+    RecordIn(*self->run->registry, "callNext again");
+    return Result();
   }
-  Record("callNext");
+  RecordIn(*self->run->registry, "callNext");
   self->called = true;
-  RunFrom(*self->frame, self->nextHook);
+  return RunFrom(*self->run, self->next, arguments...);
 }
 
-STAND_IN_MEMBER void CallOriginal(Chain *self) {
+template <typename Result, typename... Arguments>
+STAND_IN_MEMBER Result CallOriginal(Chain<Result, Arguments...> *self, Arguments... arguments) {
   if (self->called) {
-    Record("callOriginal again");
-    return;
+    RecordIn(*self->run->registry, "callOriginal again");
+    return Result();
   }
-  Record("callOriginal");
+  RecordIn(*self->run->registry, "callOriginal");
   self->called = true;
-  RunOriginal(*self->frame);
+  return RunOriginal(*self->run, arguments...);
 }
 
-// ---- The SV_Frame registry (no destructor in its table)
-
-STAND_IN_MEMBER void RegisterHook(Object * /*self*/, HookFunction hook, int priority) {
-  RecordNumber("registerHook", priority);
-  if (hook == nullptr) {
-    Record("registerHook of a null hook ignored");
-    return;
-  }
-  if (g_hookCount == kMaxHooks) {
-    Record("registerHook refused: the chain is full");
-    return;
-  }
-  // After every hook of the same or a higher priority: ties run in the order registered.
-  int position = 0;
-  while (position < g_hookCount && g_hooks[position].priority >= priority) ++position;
-  for (int index = g_hookCount; index > position; --index) g_hooks[index] = g_hooks[index - 1];
-  g_hooks[position] = Hook{hook, priority};
-  ++g_hookCount;
+template <typename Result, typename... Arguments>
+void *const *ChainTable() {
+  static const auto table =
+      WithDestructor(&CallNext<Result, Arguments...>, &CallOriginal<Result, Arguments...>);
+  return table.slots;
 }
 
-STAND_IN_MEMBER void UnregisterHook(Object * /*self*/, HookFunction hook) {
-  for (int position = 0; position < g_hookCount; ++position) {
-    if (g_hooks[position].function != hook) continue;
-    for (int index = position; index + 1 < g_hookCount; ++index)
-      g_hooks[index] = g_hooks[index + 1];
-    --g_hookCount;
-    Record("unregisterHook");
-    return;
+// ---- The clients (IGameClient, no destructor in its table)
+
+struct GameClient {
+  Object object;
+  int id;
+};
+
+// Not recorded: a hook may ask it for every command and every update.
+STAND_IN_MEMBER int GetId(GameClient *self) { return self->id; }
+
+void *const g_gameClientTable[] = {Slot(&GetId)};
+
+struct Clients {
+  GameClient slots[kMaxClients];
+  Clients() {
+    for (int id = 0; id < kMaxClients; ++id) slots[id] = GameClient{Object{g_gameClientTable}, id};
   }
-  Record("unregisterHook of a hook not registered");
-}
+};
+Clients g_clients;
 
 // ---- The hook chains and the API
-
-extern Object g_serverFrameRegistry;
 
 template <int Index>
 STAND_IN_MEMBER void *HookchainAccessor(Object * /*self*/) {
   if constexpr (Index == kServerFrameAccessor) {
     Record("SV_Frame");
-    return &g_serverFrameRegistry;
+    return &g_registries[kServerFrameChain];
+  } else if constexpr (Index == kExecuteServerStringCmdAccessor) {
+    Record("ExecuteServerStringCmd");
+    return &g_registries[kExecuteServerStringCmdChain];
+  } else if constexpr (Index == kCreatePacketEntitiesAccessor) {
+    Record("SV_CreatePacketEntities");
+    return &g_registries[kCreatePacketEntitiesChain];
   } else {
     RecordNumber("hookchain", Index);
     return nullptr;
@@ -225,23 +350,6 @@ STAND_IN_MEMBER void *AnswerNull(Object * /*self*/) {
   return nullptr;
 }
 
-// A table: the destructor slots this ABI gives a class with a virtual destructor, then members.
-template <size_t Members>
-struct Table {
-  void *slots[kDestructorSlots + Members];
-};
-
-template <typename... Members>
-Table<sizeof...(Members)> WithDestructor(Members... members) {
-  Table<sizeof...(Members)> table{};
-  for (int slot = 0; slot < kDestructorSlots; ++slot) table.slots[slot] = Slot(&Destructor);
-  void *memberSlots[] = {Slot(members)...};
-  for (size_t member = 0; member < sizeof...(Members); ++member) {
-    table.slots[kDestructorSlots + member] = memberSlots[member];
-  }
-  return table;
-}
-
 template <int... Indexes>
 Table<sizeof...(Indexes)> HookchainsTable(std::integer_sequence<int, Indexes...>) {
   return WithDestructor(&HookchainAccessor<Indexes>...);
@@ -252,13 +360,13 @@ const auto g_apiTable =
                    &AnswerNull<1>, &AnswerNull<2>, &AnswerNull<3>, &AnswerNull<4>);
 const auto g_hookchainsTable =
     HookchainsTable(std::make_integer_sequence<int, kHookchainAccessors>());
-void *const g_registryTable[] = {Slot(&RegisterHook), Slot(&UnregisterHook)};
-const auto g_chainTableSlots = WithDestructor(&CallNext, &CallOriginal);
-void *const *const g_chainTable = g_chainTableSlots.slots;
 
 Object g_api{g_apiTable.slots};
 Object g_hookchains{g_hookchainsTable.slots};
-Object g_serverFrameRegistry{g_registryTable};
+
+const Registry *ChainById(int chain) {
+  return chain >= 0 && chain < kChains ? &g_registries[chain] : nullptr;
+}
 
 }  // namespace
 
@@ -285,14 +393,43 @@ STAND_IN_EXPORT void QrvStandIn_RunFrame(void (*original)(void *context), void *
     return;
   }
   g_frameRunning = true;
-  Frame frame{};
-  std::memcpy(frame.hooks, g_hooks, sizeof g_hooks);
-  frame.hookCount = g_hookCount;
-  frame.original = original;
-  frame.context = context;
-  RunFrom(frame, 0);
-  if (!frame.originalRan) Record("frame not run");
+  Registry &registry = g_registries[kServerFrameChain];
+  Run<void> run{&registry, original, context, false};
+  RunFrom(run, &registry.hooks[0]);
+  if (!run.originalRan) Record("frame not run");
   g_frameRunning = false;
+}
+
+// One command through the ExecuteServerStringCmd chain: `command` is its first word, `source` 0
+// for a client's (then `client` is it) and 1 for the console's; `original` runs it.
+STAND_IN_EXPORT void QrvStandIn_ExecuteServerStringCmd(
+    const char *command, int source, void *client,
+    void (*original)(void *context, const char *command, int source, void *client), void *context) {
+  RunChain<void, const char *, int, void *>(g_registries[kExecuteServerStringCmdChain], original,
+                                            context, command, source, client);
+}
+
+// One client's entity update through the SV_CreatePacketEntities chain; answers what the chain
+// answered.
+STAND_IN_EXPORT int QrvStandIn_CreatePacketEntities(int type, void *client, void *to, void *message,
+                                                    int (*original)(void *context, int type,
+                                                                    void *client, void *to,
+                                                                    void *message),
+                                                    void *context) {
+  return RunChain<int, int, void *, void *, void *>(g_registries[kCreatePacketEntitiesChain],
+                                                    original, context, type, client, to, message);
+}
+
+// The IGameClient of a slot (0-based), null outside them; and back, -1 for anything else.
+STAND_IN_EXPORT void *QrvStandIn_GameClient(int id) {
+  return id >= 0 && id < kMaxClients ? &g_clients.slots[id] : nullptr;
+}
+
+STAND_IN_EXPORT int QrvStandIn_GameClientId(const void *client) {
+  for (int id = 0; id < kMaxClients; ++id) {
+    if (client == &g_clients.slots[id]) return id;
+  }
+  return -1;
 }
 
 STAND_IN_EXPORT const char *QrvStandIn_Calls(void) { return g_calls; }
@@ -302,9 +439,24 @@ STAND_IN_EXPORT void QrvStandIn_ClearCalls(void) {
   g_calls[0] = 0;
 }
 
-STAND_IN_EXPORT int QrvStandIn_HookCount(void) { return g_hookCount; }
+// The hooks of a chain (0 SV_Frame, 1 ExecuteServerStringCmd, 2 SV_CreatePacketEntities), and
+// the priority of the one that runs `index`-th (from 0), -1 past the last.
+STAND_IN_EXPORT int QrvStandIn_ChainHookCount(int chain) {
+  const Registry *registry = ChainById(chain);
+  return registry != nullptr ? registry->count : 0;
+}
 
-// The priority of the hook that runs `index`-th (from 0); -1 past the last.
+STAND_IN_EXPORT int QrvStandIn_ChainHookPriority(int chain, int index) {
+  const Registry *registry = ChainById(chain);
+  if (registry == nullptr || index < 0 || index >= registry->count) return -1;
+  return registry->hooks[index].priority;
+}
+
+// The same for the server frame's chain.
+STAND_IN_EXPORT int QrvStandIn_HookCount(void) {
+  return QrvStandIn_ChainHookCount(kServerFrameChain);
+}
+
 STAND_IN_EXPORT int QrvStandIn_HookPriority(int index) {
-  return index >= 0 && index < g_hookCount ? g_hooks[index].priority : -1;
+  return QrvStandIn_ChainHookPriority(kServerFrameChain, index);
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -589,6 +590,62 @@ TEST_F(EmulatorMetamod, MetamodRefusesAPluginThatIsNotOne) {
   EXPECT_FALSE(host().Attach());
   ASSERT_EQ(1u, server_.Faults().size());
   EXPECT_NE(std::string::npos, server_.Faults()[0].find("no plug-in loaded"));
+}
+
+// Metamod's `meta unload` and `meta force_unload`: Meta_Detach with the reason, and the library
+// gone at once when the plug-in agrees, also from an rcon command inside a ReHLDS frame; the
+// server runs on without it.
+TEST(EmulatorMetamodCommand, MetaUnloadsThePluginAtOnceWhenItAgreesEvenInsideAFrame) {
+  struct Row {
+    const char *line;
+    bool keep;  // the plug-in refuses to detach
+    bool rcon;  // inside a frame
+    bool unloaded;
+    const char *console;
+  };
+  const Row rows[] = {
+      {"meta force_unload stub", false, true, true,
+       "stub detach now=3 reason=4\nUnloaded plugin \"Stub\"\n"},
+      {"meta unload anything", false, false, true,
+       "stub detach now=3 reason=3\nUnloaded plugin \"Stub\"\n"},
+      {"meta unload stub", true, true, false,
+       "stub detach now=3 reason=3 refused\nPlugin \"Stub\" refused to unload\n"},
+      {"meta force_unload stub", true, false, false,
+       "stub detach now=3 reason=4 refused\nPlugin \"Stub\" refused to unload\n"},
+      {"meta unload", false, false, false, "usage: meta unload <plugin>\n"},
+      {"meta list", false, false, false, "Unrecognized meta command: list\n"},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.line);
+    emu::SessionOptions options = StubUnder(emu::HostMode::kMetamod);
+    options.rehldsEngine = true;
+    emu::Session server(options);
+    ASSERT_TRUE(server.Attach());
+    server.StartServer();
+    server.StartMap("de_dust2");
+    EXPECT_TRUE(server.engine().HasCommand("meta"));
+    const Texts names = server.engine().CommandNames();
+    EXPECT_EQ(names.end(), std::find(names.begin(), names.end(), "meta"))
+        << "Metamod's own command is not one the game side registered";
+    if (row.keep) server.Command("stub_keep 1");
+    const std::string copy = server.metamod().library().CopyPath();
+    const int startFrames = server.metamod().Game().CountOf("StartFrame");
+    server.engine().TakeConsole();
+    if (row.rcon) {
+      server.QueueRconCommand(row.line);
+      server.RunFrames(1, 100.0);
+      // The frame's StartFrame came after the rcon command: without the plug-in's hook.
+      EXPECT_EQ(row.unloaded ? MRES_UNSET : MRES_IGNORED, server.metamod().LastPreResult());
+    } else {
+      server.Command(row.line);
+    }
+    EXPECT_EQ(row.console, server.engine().TakeConsole());
+    EXPECT_EQ(!row.unloaded, server.metamod().IsLoaded());
+    EXPECT_EQ(!row.unloaded, fs::exists(copy));
+    server.RunFrames(3, 100.0);
+    EXPECT_EQ(startFrames + (row.rcon ? 4 : 3), server.metamod().Game().CountOf("StartFrame"));
+    EXPECT_EQ(Texts{}, server.Faults());
+  }
 }
 
 TEST(EmulatorMetamodLifetime, AHostThatGoesBeforeTheEngineTakesItsCopiesAlong) {
