@@ -19,9 +19,8 @@
 namespace {
 
 // Scripts find a figure by its column's name, so names and order only ever grow at the end.
-const char *const kColumns[] = {"FPS",     "Target", "Ticrate", "Longest", "Hitches",
-                                "CPU",     "Players", "Uptime", "Late",    "ServerCPU",
-                                "Idle"};
+const char *const kColumns[] = {"FPS",     "Target", "Ticrate", "Longest",   "Hitches", "CPU",
+                                "Players", "Uptime", "Late",    "ServerCPU", "Idle"};
 constexpr size_t kColumnCount = sizeof(kColumns) / sizeof(kColumns[0]);
 // Room for the longest figure any column can hold ("-2147483648", "400000000.0").
 constexpr size_t kFigureSize = kMillisecondsTextSize;
@@ -123,8 +122,8 @@ void StatsCommand() {
   std::snprintf(uptime, sizeof(uptime), "%lld", UptimeMinutes());
   std::snprintf(late, sizeof(late), "%u", static_cast<unsigned>(FramePacing().lastPeriodLate));
   std::snprintf(idle, sizeof(idle), "%d", ServerIdles() ? 1 : 0);
-  const char *const figures[kColumnCount] = {frameRate, target, tickRate, longest,   hitchCount,
-                                             load,      players, uptime,  late,      serverCpu,
-                                             idle};
+  const char *const figures[kColumnCount] = {frameRate,  target,    tickRate, longest,
+                                             hitchCount, load,      players,  uptime,
+                                             late,       serverCpu, idle};
   PrintColumns(figures);
 }

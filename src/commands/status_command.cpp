@@ -6,13 +6,13 @@
 #include "base/console.h"
 #include "base/globals.h"
 #include "perf/cpu_monitor.h"
-#include "perf/frame_anatomy.h"
 #include "perf/fps_monitor.h"
+#include "perf/frame_anatomy.h"
 #include "perf/frame_hitches.h"
 #include "perf/frame_pacer.h"
 #include "perf/map_cycle.h"
-#include "perf/server_cpu.h"
 #include "perf/measuring_period.h"
+#include "perf/server_cpu.h"
 #include "perf/startup.h"
 #include "perf/tick_rate_rule.h"
 #include "sdk/rehlds_api.h"
@@ -86,7 +86,7 @@ void PrintPacing() {
       return;
     case PacingState::kTargetOutOfRange: {
       const char *name = pacing.outOfRangeRule == TickRateRule::kPinned ? "qrv_vemtark_sysrate"
-                                                                         : "qrv_vemtark_autofps";
+                                                                        : "qrv_vemtark_autofps";
       if (pacing.outOfRangeValue < 1) {
         ConsolePrint("pacing          no target: %s %d is negative", name,
                      static_cast<int>(pacing.outOfRangeValue));
@@ -103,9 +103,10 @@ void PrintPacing() {
                    static_cast<unsigned>(pacing.lastPeriodLate),
                    static_cast<unsigned>(pacing.lastPeriodFrames), api);
       if (pacing.heldByCommandLine[0] != '\0') {
-        ConsolePrint("pacing held     by -sys_ticrate %s on the command line, which the engine "
-                     "reads before sys_ticrate: drop it",
-                     pacing.heldByCommandLine);
+        ConsolePrint(
+            "pacing held     by -sys_ticrate %s on the command line, which the engine "
+            "reads before sys_ticrate: drop it",
+            pacing.heldByCommandLine);
       }
       return;
     case PacingState::kNeedsReHLDS:
@@ -117,9 +118,10 @@ void PrintPacing() {
                    REHLDS_API_VERSION_MAJOR, REHLDS_API_SV_FRAME_MINOR, api);
       return;
     case PacingState::kApiUnknown:
-      ConsolePrint("pacing          unavailable: this engine has ReHLDS API %d.%d, which this "
-                   "version does not know",
-                   pacing.apiMajor, pacing.apiMinor);
+      ConsolePrint(
+          "pacing          unavailable: this engine has ReHLDS API %d.%d, which this "
+          "version does not know",
+          pacing.apiMajor, pacing.apiMinor);
       return;
   }
 }
@@ -141,8 +143,7 @@ void PrintServerLoop() {
 // Where the last period's average frame went, in the parts this engine gives.
 void PrintFrameParts() {
   const AnatomyAverage &average = LastPeriodAnatomy();
-  const AnatomySource source =
-      average.frames != 0 ? average.source : g_anatomySource;
+  const AnatomySource source = average.frames != 0 ? average.source : g_anatomySource;
   if (source == AnatomySource::kNone) {
     ConsolePrint("%s", "frame parts     unavailable: this engine gives no hook to split frames at");
     return;

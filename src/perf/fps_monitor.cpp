@@ -8,8 +8,8 @@
 #include "perf/frame_hitches.h"
 #include "perf/frame_pacer.h"
 #include "perf/map_summary.h"
-#include "perf/server_cpu.h"
 #include "perf/measuring_period.h"
+#include "perf/server_cpu.h"
 #include "perf/startup.h"
 
 uint32_t g_uMeasuredFps = 0;

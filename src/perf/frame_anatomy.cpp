@@ -8,7 +8,7 @@
 #include "perf/startup.h"
 #include "platform/platform.h"
 
-const char *const kFramePartNames[kFramePartCount] = {"wait", "between", "input",     "game",
+const char *const kFramePartNames[kFramePartCount] = {"wait",   "between",    "input", "game",
                                                       "output", "startframe", "rest"};
 
 AnatomySource g_anatomySource = AnatomySource::kNone;
@@ -33,32 +33,30 @@ int64_t g_averagedFrom = 0;
 FramePart PartOfCommand(int64_t started, int64_t intervalStart) {
   const FrameStamps &stamps = g_frameStamps;
   if (g_anatomySource != AnatomySource::kEngineHooks) {
-    return started < stamps.startFrameReturned && started >= intervalStart ? kPartStartFrame
+    return started >= intervalStart && started < stamps.startFrameReturned ? kPartStartFrame
                                                                            : kPartRest;
   }
   if (started >= stamps.serverFrameStarted) return kPartInput;
   if (started >= stamps.serverFrameEnded) return kPartBetween;
-  if (stamps.firstClientUpdate > intervalStart && started >= stamps.firstClientUpdate) {
+  if (started >= stamps.outputStarted && stamps.outputStarted < stamps.serverFrameEnded) {
     return kPartOutput;
   }
   return kPartGame;
 }
 
-// Every border of the interval came after its start and in the engine's order.
+// Every border of the interval came at or after its start and in the engine's order: the last
+// server frame's output and end after this StartFrame's predecessor, then this frame's entry,
+// its start after the wait, and this StartFrame.
 bool SplitAtEngineBorders(int64_t intervalStart, int64_t now, int64_t (&parts)[kFramePartCount]) {
   const FrameStamps &stamps = g_frameStamps;
-  if (!(stamps.serverFrameEnded > intervalStart &&
+  if (!(stamps.outputStarted >= intervalStart && stamps.serverFrameEnded >= stamps.outputStarted &&
         stamps.serverFrameEntered >= stamps.serverFrameEnded &&
         stamps.serverFrameStarted >= stamps.serverFrameEntered &&
         now >= stamps.serverFrameStarted)) {
     return false;
   }
-  const int64_t outputStarts = stamps.firstClientUpdate > intervalStart &&
-                                       stamps.firstClientUpdate <= stamps.serverFrameEnded
-                                   ? stamps.firstClientUpdate
-                                   : stamps.serverFrameEnded;
-  parts[kPartGame] = outputStarts - intervalStart;
-  parts[kPartOutput] = stamps.serverFrameEnded - outputStarts;
+  parts[kPartGame] = stamps.outputStarted - intervalStart;
+  parts[kPartOutput] = stamps.serverFrameEnded - stamps.outputStarted;
   parts[kPartBetween] = stamps.serverFrameEntered - stamps.serverFrameEnded;
   parts[kPartWait] = stamps.serverFrameStarted - stamps.serverFrameEntered;
   parts[kPartInput] = now - stamps.serverFrameStarted;
@@ -67,7 +65,7 @@ bool SplitAtEngineBorders(int64_t intervalStart, int64_t now, int64_t (&parts)[k
 
 bool SplitAtStartFrame(int64_t intervalStart, int64_t now, int64_t (&parts)[kFramePartCount]) {
   const int64_t returned = g_frameStamps.startFrameReturned;
-  if (!(returned > intervalStart && now >= returned)) return false;
+  if (!(returned >= intervalStart && now >= returned)) return false;
   parts[kPartStartFrame] = returned - intervalStart;
   parts[kPartRest] = now - returned;
   return true;
@@ -89,8 +87,8 @@ void AppendCommand(const CommandRecord &command, char *text, int size, int &used
                           " (command \"%s\" from the server console: ", command.word);
   } else {
     used += std::snprintf(text + used, static_cast<size_t>(size - used),
-                          " (command \"%s\" from player %d \"%s\": ", command.word,
-                          command.player, command.name);
+                          " (command \"%s\" from player %d \"%s\": ", command.word, command.player,
+                          command.name);
   }
   if (used >= size) used = size - 1;
   AppendMilliseconds(command.nanoseconds, text, size, used);
@@ -134,8 +132,7 @@ void NoteSlowCommand(int64_t started, int64_t nanoseconds, const char *command, 
   // The first word only: a command's arguments may hold anything a player typed.
   size_t length = 0;
   if (command != nullptr) {
-    while (length + 1 < sizeof(record.word) && command[length] != '\0' &&
-           command[length] != ' ') {
+    while (length + 1 < sizeof(record.word) && command[length] != '\0' && command[length] != ' ') {
       ++length;
     }
     std::memcpy(record.word, command, length);
@@ -144,7 +141,10 @@ void NoteSlowCommand(int64_t started, int64_t nanoseconds, const char *command, 
   record.name[0] = '\0';
 }
 
-void NoteFirstClientUpdate() { g_frameStamps.firstClientUpdate = platform::MonotonicNanoseconds(); }
+void NoteFirstClientUpdate() {
+  g_frameStamps.firstClientUpdate = platform::MonotonicNanoseconds();
+  g_frameStamps.clientUpdated = true;
+}
 
 void SplitFrameInterval(int64_t intervalStart, int64_t now) {
   FrameAnatomy &last = g_last;

@@ -26,9 +26,9 @@ extern const char *const kFramePartNames[kFramePartCount];
 
 // Where the borders come from, decided whenever the engine's hooks are reviewed.
 enum class AnatomySource {
-  kNone,        // off, or this engine gives no border
-  kEngineHooks, // ReHLDS's hook chains
-  kGameHooks,   // the game's StartFrame, bracketed by our own hooks
+  kNone,         // off, or this engine gives no border
+  kEngineHooks,  // ReHLDS's hook chains
+  kGameHooks,    // the game's StartFrame, bracketed by our own hooks
 };
 extern AnatomySource g_anatomySource;
 
@@ -44,8 +44,10 @@ void SetAnatomySource(bool engineHooksRegistered);
 struct FrameStamps {
   int64_t serverFrameEntered;  // the server frame's hook entered, before pacing's wait
   int64_t serverFrameStarted;  // after the wait
-  int64_t firstClientUpdate;   // first client update since serverFrameStarted
-  int64_t serverFrameEnded;    // the server frame handed back to the engine's loop
+  int64_t firstClientUpdate;   // the running server frame's first client update
+  bool clientUpdated;          // the running server frame has sent one
+  int64_t serverFrameEnded;    // the last server frame handed back to the engine's loop
+  int64_t outputStarted;       // where that frame's output began: its first update, or its end
   int64_t startFrameReturned;  // the game's StartFrame returned to our hook after it
 };
 extern FrameStamps g_frameStamps;
@@ -55,10 +57,10 @@ constexpr int kCommandFromConsole = 0;  // `player` for the server's command buf
 struct CommandRecord {
   int64_t nanoseconds;  // 0: no command ran
   int64_t started;
-  int player;           // the player's entity index, or kCommandFromConsole
+  int player;  // the player's entity index, or kCommandFromConsole
   char word[32];
-  char name[32];        // the player's name, filled in once the record is kept
-  FramePart part;       // where it ran
+  char name[32];   // the player's name, filled in once the record is kept
+  FramePart part;  // where it ran
 };
 // A split interval.
 struct FrameAnatomy {
@@ -81,7 +83,7 @@ inline void NoteStartFrameReturned() {
 // A client's update begins: the first one of a server frame is the border of the output.
 void NoteFirstClientUpdate();
 inline void NoteClientUpdate() {
-  if (g_frameStamps.firstClientUpdate < g_frameStamps.serverFrameStarted) NoteFirstClientUpdate();
+  if (!g_frameStamps.clientUpdated) NoteFirstClientUpdate();
 }
 
 // On every monitored frame, before its length is looked at: the interval from `intervalStart`

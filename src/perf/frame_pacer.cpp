@@ -167,7 +167,7 @@ void ReviewPacing() {
   if (target.check != TargetCheck::kUsable) {
     SwitchEngineHooks(false);
     PaceTo(0);
-    g_figures.state = !PacingSettingOn()                      ? PacingState::kOff
+    g_figures.state = !PacingSettingOn()                         ? PacingState::kOff
                       : target.check == TargetCheck::kOutOfRange ? PacingState::kTargetOutOfRange
                                                                  : PacingState::kNoTarget;
     g_figures.outOfRangeRule = target.rule;
@@ -181,7 +181,7 @@ void ReviewPacing() {
   const EngineFrameHook answer = SwitchEngineHooks(true);
   if (answer != EngineFrameHook::kAvailable) {
     PaceTo(0);
-    g_figures.state = answer == EngineFrameHook::kTooOld   ? PacingState::kApiTooOld
+    g_figures.state = answer == EngineFrameHook::kTooOld    ? PacingState::kApiTooOld
                       : answer == EngineFrameHook::kUnknown ? PacingState::kApiUnknown
                                                             : PacingState::kNeedsReHLDS;
     DueOncePerMap(DueWarning::kUnavailable);
@@ -215,7 +215,7 @@ const char *LateFramesCause(char (&text)[160]) {
 
 void WriteNoUsableTarget() {
   const char *name = g_figures.outOfRangeRule == TickRateRule::kPinned ? "qrv_vemtark_sysrate"
-                                                                        : "qrv_vemtark_autofps";
+                                                                       : "qrv_vemtark_autofps";
   if (g_figures.outOfRangeValue < 1) {
     WriteLog(true, LOG_LEVEL_WARNING,
              "Frame pacing has no target: %s %d is negative, so the server runs unpaced.", name,

@@ -7,10 +7,9 @@
 #include <cstdint>
 
 #include "perf/frame_anatomy.h"
-#include "sdk/edict.h"
-#include "sdk/edict.h"
 #include "perf/tick_rate_rule.h"
 #include "platform/platform.h"
+#include "sdk/edict.h"
 
 // What the engine offers a frame hook.
 enum class EngineFrameHook {
@@ -86,13 +85,16 @@ inline void BeginServerFrame() {
   }
   const int64_t entered = platform::MonotonicNanoseconds();
   g_frameStamps.serverFrameEntered = entered;
+  g_frameStamps.clientUpdated = false;
   g_frameStamps.serverFrameStarted =
       ActivePacingTarget() != 0 ? PaceFrameFrom(entered, true) : entered;
 }
 inline void EndServerFrame() {
-  if (g_anatomySource == AnatomySource::kEngineHooks) {
-    g_frameStamps.serverFrameEnded = platform::MonotonicNanoseconds();
-  }
+  if (g_anatomySource != AnatomySource::kEngineHooks) return;
+  const int64_t ended = platform::MonotonicNanoseconds();
+  g_frameStamps.serverFrameEnded = ended;
+  g_frameStamps.outputStarted =
+      g_frameStamps.clientUpdated ? g_frameStamps.firstClientUpdate : ended;
 }
 
 enum class PacingState {

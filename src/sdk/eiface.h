@@ -541,9 +541,10 @@ typedef NEW_DLL_FUNCTIONS_FN GETNEWDLLFUNCTIONS_FN;
   X(3, pfnCvarValue)                     \
   X(4, pfnCvarValue2)
 
-#define QRV_CHECK_TABLE_ENTRY(table, index, name)                                                \
-  static_assert(offsetof(table, name) == (index) * sizeof(void *), #table "::" #name " misplace" \
-                                                                                     "d");
+#define QRV_CHECK_TABLE_ENTRY(table, index, name)                                     \
+  static_assert(offsetof(table, name) == (index) * sizeof(void *), #table "::" #name  \
+                                                                          " misplace" \
+                                                                          "d");
 #define QRV_CHECK_ENGINE_ENTRY(index, name) QRV_CHECK_TABLE_ENTRY(enginefuncs_t, index, name)
 #define QRV_CHECK_DLL_ENTRY(index, name) QRV_CHECK_TABLE_ENTRY(DLL_FUNCTIONS, index, name)
 #define QRV_CHECK_NEW_DLL_ENTRY(index, name) QRV_CHECK_TABLE_ENTRY(NEW_DLL_FUNCTIONS, index, name)

@@ -115,8 +115,8 @@ struct IPacketEntitiesHookChainTable {
 struct IPacketEntitiesHookChain {
   const IPacketEntitiesHookChainTable *vtable;
 };
-typedef int (*PacketEntitiesHookFn)(IPacketEntitiesHookChain *chain, int type,
-                                    IGameClient *client, void *to, void *msg);
+typedef int (*PacketEntitiesHookFn)(IPacketEntitiesHookChain *chain, int type, IGameClient *client,
+                                    void *to, void *msg);
 struct IPacketEntitiesHookChainRegistry;
 struct IPacketEntitiesHookChainRegistryTable {
   void(REHLDS_MEMBER *registerHook)(IPacketEntitiesHookChainRegistry *self,
@@ -186,7 +186,6 @@ static_assert(offsetof(IVoidHookChainRegistryTable, registerHook) == 0 &&
                   offsetof(IVoidHookChainRegistryTable, unregisterHook) == sizeof(void *),
               "the registry's table has no destructor");
 static_assert(offsetof(IStringCmdHookChainRegistryTable, unregisterHook) == sizeof(void *) &&
-                  offsetof(IPacketEntitiesHookChainRegistryTable, unregisterHook) ==
-                      sizeof(void *),
+                  offsetof(IPacketEntitiesHookChainRegistryTable, unregisterHook) == sizeof(void *),
               "every registry's table has the same two slots");
 static_assert(offsetof(IGameClientTable, GetId) == 0, "IGameClient's table has no destructor");

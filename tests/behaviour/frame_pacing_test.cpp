@@ -91,17 +91,17 @@ TEST_F(Pacing, WaitsForDeadlinesOnAScheduleThatNeverDrifts) {
     int64_t waitsUntil;   // microseconds after the schedule's start; -1: runs at once
   };
   const Frame frames[] = {
-      {0.0005, 1000}, {0.0005, 2000},
-      {0.0016, -1},    // 0.6 ms late: runs now, the next deadline stays at 4 ms
-      {0.0005, -1},    // 0.1 ms late
-      {0.0005, 5000},  // back on the schedule
-      {0.0035, -1},    // 2.5 ms late, at 8.5 ms: the deadlines of 7 and 8 ms have passed too
-      {0.0005, -1},    {0.0002, -1}, {0.0002, -1},  // caught up
-      {0.0002, 10000},                             // on the old phase again
-      {0.060, -1},     // a stall: the schedule starts again at 70 ms
-      {0.0005, 71000},
-      {0.011, -1},  // 10 ms late, at 82 ms: three deadlines caught up, seven dropped
-      {0.0001, -1},    {0.0001, -1}, {0.0001, -1}, {0.0001, 83000},
+      {0.0005, 1000},  {0.0005, 2000}, {0.0016, -1},  // 0.6 ms late: runs now, the next deadline
+                                                      // stays at 4 ms
+      {0.0005, -1},                                   // 0.1 ms late
+      {0.0005, 5000},                                 // back on the schedule
+      {0.0035, -1},  // 2.5 ms late, at 8.5 ms: the deadlines of 7 and 8 ms have passed too
+      {0.0005, -1},    {0.0002, -1},   {0.0002, -1},  // caught up
+      {0.0002, 10000},                                // on the old phase again
+      {0.060, -1},                                    // a stall: the schedule starts again at 70 ms
+      {0.0005, 71000}, {0.011, -1},  // 10 ms late, at 82 ms: three deadlines caught up, seven
+                                     // dropped
+      {0.0001, -1},    {0.0001, -1},   {0.0001, -1}, {0.0001, 83000},
   };
   size_t waits = Fake().WaitDeadlines().size();
   for (const Frame &frame : frames) {
@@ -361,21 +361,25 @@ TEST_F(Pacing, NamesTheTrueReasonWhenItCannotPaceToTheTarget) {
     const char *warning;  // the pacing warning of every map
   };
   const Row rows[] = {
-      {{"qrv_vemtark_autofps -5"}, "hlds",
+      {{"qrv_vemtark_autofps -5"},
+       "hlds",
        "pacing          no target: qrv_vemtark_autofps -5 is negative",
        "[QRV] WARNING: Frame pacing has no target: qrv_vemtark_autofps -5 is negative, so the "
        "server runs unpaced."},
-      {{"qrv_vemtark_autofps 20000"}, "hlds",
+      {{"qrv_vemtark_autofps 20000"},
+       "hlds",
        "pacing          no target: qrv_vemtark_autofps 20000 is above 10000 FPS, the highest paced "
        "rate",
        "[QRV] WARNING: Frame pacing has no target: qrv_vemtark_autofps 20000 is above 10000 FPS, "
        "the highest rate it paces to, so the server runs unpaced."},
-      {{"qrv_vemtark_sysrate 10001"}, "hlds",
+      {{"qrv_vemtark_sysrate 10001"},
+       "hlds",
        "pacing          no target: qrv_vemtark_sysrate 10001 is above 10000 FPS, the highest paced "
        "rate",
        "[QRV] WARNING: Frame pacing has no target: qrv_vemtark_sysrate 10001 is above 10000 FPS, "
        "the highest rate it paces to, so the server runs unpaced."},
-      {{"qrv_vemtark_sysrate 500"}, "hlds -sys_ticrate 100",
+      {{"qrv_vemtark_sysrate 500"},
+       "hlds -sys_ticrate 100",
        "pacing          on at 500 FPS, 0 of 0 frames late last period (ReHLDS API 3.15) | pacing "
        "held     by -sys_ticrate 100 on the command line, which the engine reads before "
        "sys_ticrate: drop it",
@@ -383,8 +387,10 @@ TEST_F(Pacing, NamesTheTrueReasonWhenItCannotPaceToTheTarget) {
        "line: ReHLDS reads that option before sys_ticrate, so the engine's frame gate stays below "
        "the target. Drop -sys_ticrate from the server's command line."},
       // High enough for the gate: nothing to say.
-      {{"qrv_vemtark_sysrate 500"}, "hlds -sys_ticrate 1000",
-       "pacing          on at 500 FPS, 0 of 0 frames late last period (ReHLDS API 3.15)", nullptr},
+      {{"qrv_vemtark_sysrate 500"},
+       "hlds -sys_ticrate 1000",
+       "pacing          on at 500 FPS, 0 of 0 frames late last period (ReHLDS API 3.15)",
+       nullptr},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.status);

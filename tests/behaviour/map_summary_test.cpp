@@ -43,6 +43,8 @@ class MapSummary : public ::testing::Test {
       fake.SetCounterSource("qrv_no_such_pdh.dll");
     }
     server_.StartServer();
+    // The lines as they read without the frame's parts (their own tests add them).
+    server_.Command("qrv_vemtark_anatomy 0");
   }
   void TearDown() override {
     qrvtest::FakePlatform(server_.metamod().library()).SetCounterSource(nullptr);
@@ -245,6 +247,7 @@ TEST(MapSummaryAtUnload, AnUnloadWritesTheWaitingHitchesAndTheSummaryOnce) {
     const qrvtest::FakePlatform fake(server.metamod().library());
     fake.SetCounterSource(kOnLinux ? (server.Root() + "/no_stat").c_str() : "qrv_no_such_pdh.dll");
     server.StartServer();
+    server.Command("qrv_vemtark_anatomy 0");
     server.StartMap("de_dust2");
     server.RunFrames(1 + 256, kFramesPerSecond);
     server.RunLongFrame(0.3125);

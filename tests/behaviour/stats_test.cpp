@@ -135,7 +135,8 @@ TEST_F(Stats, TwoLinesOfColumnsThatFollowTheServer) {
          server_.RunLongFrame(0.3125);
          FinishPeriod("cpu  250 0 250 1300 200 0 0 0 0 0\n");
        },
-       {"118", "1000", "1000.0", "312.5", "1", kOnLinux ? "30.0" : none, "2", "0", "0", "25.0", "0"}},
+       {"118", "1000", "1000.0", "312.5", "1", kOnLinux ? "30.0" : none, "2", "0", "0", "25.0",
+        "0"}},
       {"neither rule: no target, the tick rate left as it is",
        [this] {
          server_.Command("qrv_vemtark_sysrate 0");
@@ -194,16 +195,20 @@ TEST_F(Stats, ColumnsStayApartAndUnderTheirNamesWhateverTheValues) {
        {"64", "0", "100.0", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0", "0"}},
       {"a tick rate of nearly a million",
        [this] { server_.Command("sys_ticrate 999999.9"); },
-       {"64", "0", "999999.9", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0", "0"}},
+       {"64", "0", "999999.9", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0",
+        "0"}},
       {"a negative target, read as a huge one",
        [this] { server_.Command("qrv_vemtark_autofps -5"); },
-       {"64", "-5", "999999.9", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0", "0"}},
+       {"64", "-5", "999999.9", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0",
+        "0"}},
       {"the most negative target, longer than its column",
        [this] { server_.Command("qrv_vemtark_autofps -3000000000"); },
-       {"64", "-2147483648", "999999.9", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0", "0"}},
+       {"64", "-2147483648", "999999.9", "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0",
+        "0.0", "0"}},
       {"a tick rate beyond any engine",
        [this] { server_.Command("sys_ticrate 1e9"); },
-       {"64", "-2147483648", none, "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0", "0"}},
+       {"64", "-2147483648", none, "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0",
+        "0"}},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.name);
