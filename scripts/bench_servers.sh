@@ -44,9 +44,15 @@ trap stop_copies EXIT
 trap 'exit 130' INT TERM
 
 summary=$work/summary
+cores=$(nproc)
+# Busy and all processor time of the whole machine so far, in clock ticks, from /proc/stat.
+machine_ticks() {
+  awk '/^cpu / { print $2 + $3 + $4 + $7 + $8 + $9, $2 + $3 + $4 + $5 + $6 + $7 + $8 + $9; exit }' /proc/stat
+}
 sound=1
-echo "Many emulated ReHLDS servers at once on $(nproc) cores: $seconds s measured together a run."
-echo "CPU is each copy's process CPU time over the window, as a share of one core."
+echo "Many emulated ReHLDS servers at once on $cores cores: $seconds s measured together a run."
+echo "CPU is each copy's process CPU time over the window, as a share of one core; the machine's"
+echo "is all of its cores' busy time over the window (the copies and everything else running)."
 for count in $counts; do
   for row in a d; do
     case $row in
@@ -60,6 +66,14 @@ for count in $counts; do
         >"$work/$copy.out" 2>"$work/$copy.err" &
       pids+=("$!")
     done
+    # What the whole machine did over the window, so that figures taken beside other work show it.
+    now=$("$bin" --clock)
+    sleep "$(awk -v ns=$((start - now)) 'BEGIN { printf "%.3f", (ns > 0 ? ns / 1e9 : 0) }')"
+    read -r busy_before all_before < <(machine_ticks)
+    sleep "$seconds"
+    read -r busy_after all_after < <(machine_ticks)
+    machine=$(awk -v busy=$((busy_after - busy_before)) -v all=$((all_after - all_before)) \
+      -v cores="$cores" 'BEGIN { printf "%.1f", (all > 0 ? 100 * cores * busy / all : 0) }')
     failed=0
     for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
     pids=()
@@ -74,7 +88,7 @@ for count in $counts; do
         continue
       fi
       echo "$copy $line"
-    done | awk -v count="$count" -v loop="$loop" -v summary="$summary" '
+    done | awk -v count="$count" -v loop="$loop" -v machine="$machine" -v summary="$summary" '
       function field(name,   i) {
         for (i = 2; i <= NF; i++) if (index($i, name "=") == 1) return substr($i, length(name) + 2)
         return ""
@@ -98,9 +112,10 @@ for count in $counts; do
         if (n == 0) exit
         printf "  lowest FPS %.1f, highest p99 %.3f ms, sum CPU %.1f %% of a core (%d of %d copies%s)\n", \
           lowest, highest, sum, n, count, problems ? ", " problems " with problems" : ""
+        printf "  the whole machine was busy %.1f %% of a core meanwhile\n", machine
         printf "  every copy warmed up %.1f s or more before the start and began within %.2f ms of it\n", \
           least_slack, most_lag
-        printf "%3d  %-24s %10.1f %14.3f %10.1f%s\n", count, loop, lowest, highest, sum, \
+        printf "%3d  %-24s %10.1f %14.3f %10.1f %14.1f%s\n", count, loop, lowest, highest, sum, machine, \
           (n < count || problems) ? "  (see above)" : "" >> summary
       }'
     [ "$failed" -eq 0 ] || sound=0
@@ -108,6 +123,6 @@ for count in $counts; do
 done
 
 echo
-printf '%3s  %-24s %10s %14s %10s\n' N loop "lowest FPS" "highest p99 ms" "sum CPU %"
+printf '%3s  %-24s %10s %14s %10s %14s\n' N loop "lowest FPS" "highest p99 ms" "sum CPU %" "machine CPU %"
 cat "$summary"
 [ "$sound" -eq 1 ]
