@@ -45,14 +45,25 @@ trap 'exit 130' INT TERM
 
 summary=$work/summary
 cores=$(nproc)
-# Busy and all processor time of the whole machine so far, in clock ticks, from /proc/stat.
-machine_ticks() {
-  awk '/^cpu / { print $2 + $3 + $4 + $7 + $8 + $9, $2 + $3 + $4 + $5 + $6 + $7 + $8 + $9; exit }' /proc/stat
+# The CPU time all tasks of the machine have used so far, in microseconds, and the time of day in
+# microseconds. From the root control group's counter, which the scheduler keeps to the
+# nanosecond; /proc/stat samples at the timer tick, which misses most of a paced server's short
+# runs. Nothing where neither version of control groups shows the root's counter.
+machine_cpu() {
+  local used
+  if [ -r /sys/fs/cgroup/cpuacct/cpuacct.usage ]; then
+    used=$(($(cat /sys/fs/cgroup/cpuacct/cpuacct.usage) / 1000))
+  elif [ -r /sys/fs/cgroup/cpu.stat ]; then
+    used=$(awk '$1 == "usage_usec" { print $2 }' /sys/fs/cgroup/cpu.stat)
+  else
+    return 0
+  fi
+  echo "$used ${EPOCHREALTIME/[.,]/}"
 }
 sound=1
 echo "Many emulated ReHLDS servers at once on $cores cores: $seconds s measured together a run."
 echo "CPU is each copy's process CPU time over the window, as a share of one core; the machine's"
-echo "is all of its cores' busy time over the window (the copies and everything else running)."
+echo "is all tasks' CPU time over about the same window (the copies and everything else running)."
 for count in $counts; do
   for row in a d; do
     case $row in
@@ -69,11 +80,13 @@ for count in $counts; do
     # What the whole machine did over the window, so that figures taken beside other work show it.
     now=$("$bin" --clock)
     sleep "$(awk -v ns=$((start - now)) 'BEGIN { printf "%.3f", (ns > 0 ? ns / 1e9 : 0) }')"
-    read -r busy_before all_before < <(machine_ticks)
+    before=$(machine_cpu)
     sleep "$seconds"
-    read -r busy_after all_after < <(machine_ticks)
-    machine=$(awk -v busy=$((busy_after - busy_before)) -v all=$((all_after - all_before)) \
-      -v cores="$cores" 'BEGIN { printf "%.1f", (all > 0 ? 100 * cores * busy / all : 0) }')
+    after=$(machine_cpu)
+    machine=$(awk -v before="$before" -v after="$after" 'BEGIN {
+      split(before, b, " "); split(after, a, " ")
+      if (before == "" || after == "" || a[2] <= b[2]) print "n/a"
+      else printf "%.1f", 100 * (a[1] - b[1]) / (a[2] - b[2]) }')
     failed=0
     for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
     pids=()
@@ -112,10 +125,10 @@ for count in $counts; do
         if (n == 0) exit
         printf "  lowest FPS %.1f, highest p99 %.3f ms, sum CPU %.1f %% of a core (%d of %d copies%s)\n", \
           lowest, highest, sum, n, count, problems ? ", " problems " with problems" : ""
-        printf "  the whole machine was busy %.1f %% of a core meanwhile\n", machine
+        printf "  the whole machine used %s %% of a core meanwhile\n", machine
         printf "  every copy warmed up %.1f s or more before the start and began within %.2f ms of it\n", \
           least_slack, most_lag
-        printf "%3d  %-24s %10.1f %14.3f %10.1f %14.1f%s\n", count, loop, lowest, highest, sum, machine, \
+        printf "%3d  %-24s %10.1f %14.3f %10.1f %14s%s\n", count, loop, lowest, highest, sum, machine, \
           (n < count || problems) ? "  (see above)" : "" >> summary
       }'
     [ "$failed" -eq 0 ] || sound=0
