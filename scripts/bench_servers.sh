@@ -126,8 +126,11 @@ for count in $counts; do
         printf "  lowest FPS %.1f, highest p99 %.3f ms, sum CPU %.1f %% of a core (%d of %d copies%s)\n", \
           lowest, highest, sum, n, count, problems ? ", " problems " with problems" : ""
         printf "  the whole machine used %s %% of a core meanwhile\n", machine
-        printf "  every copy warmed up %.1f s or more before the start and began within %.2f ms of it\n", \
-          least_slack, most_lag
+        if (least_slack < 0)
+          printf "  a copy warmed up %.1f s after the start: that run did not contend throughout\n", -least_slack
+        else
+          printf "  every copy warmed up %.1f s or more before the start and began within %.2f ms of it\n", \
+            least_slack, most_lag
         printf "%3d  %-24s %10.1f %14.3f %10.1f %14s%s\n", count, loop, lowest, highest, sum, machine, \
           (n < count || problems) ? "  (see above)" : "" >> summary
       }'
