@@ -3,7 +3,9 @@
 # pacing run (qrv_pacing_bench: a few seconds a row with the real clock, about 30 s in all).
 # Arguments go to the Google Benchmark program (e.g. --benchmark_filter=Join).
 # Environment: QRV_BENCH_ONLY=gbench or QRV_BENCH_ONLY=pacing runs only that part;
-# QRV_PACING_SECONDS (default 3) is how long each pacing row is measured.
+# QRV_PACING_SECONDS (default 3) is how long each pacing row is measured. QRV_BENCH_ONLY=servers
+# runs scripts/bench_servers.sh instead (many servers at once, about a minute), which the default
+# leaves out for its length.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -11,8 +13,9 @@ cd "$root"
 only=${QRV_BENCH_ONLY:-}
 case "$only" in
   "" | gbench | pacing) ;;
+  servers) exec bash scripts/bench_servers.sh ;;
   *)
-    echo "bench: QRV_BENCH_ONLY must be gbench or pacing, not \"$only\"" >&2
+    echo "bench: QRV_BENCH_ONLY must be gbench, pacing or servers, not \"$only\"" >&2
     exit 2
     ;;
 esac

@@ -3,11 +3,27 @@
 // whose engine opens its frame gate the way the real engine does, so that what the plug-in's
 // wait buys (and what spinning costs) shows as frame rate, interval percentiles and CPU time.
 //
-//   qrv_pacing_bench [--seconds S] [--rows abcd]
+//   qrv_pacing_bench [--seconds S] [--rows abcd] [--start-at NS] [--raw]
+//   qrv_pacing_bench --clock
 //
 // Each row warms up until the plug-in's first 4-second period of game time has ended (game time
 // follows the real clock here, as on a server, so that is about 4.5 s), since only then has the
 // plug-in set sys_ticrate for the row; then S seconds (3 by default) are measured.
+//
+// Many servers on one machine (scripts/bench_servers.sh) run one copy of this program per server,
+// and the copies must measure the same seconds for their figures to show them contending:
+// --clock prints CLOCK_MONOTONIC in nanoseconds, from which the caller picks a start time for all
+// of them; --start-at NS keeps the server loop running after the warm-up until the monotonic clock
+// reaches NS, then measures S seconds from NS. --raw prints only one line a row, fields separated
+// by spaces, the problem (if any) last since it has spaces of its own:
+//
+//   row=a ticrate=2000 frames=2999 fps=999.9 p50_ms=1.000 p99_ms=1.050 max_ms=3.100
+//   cpu_pct=5.2 slack_ms=1830 start_lag_us=12 problem=
+//
+// There cpu_pct is the process's CPU time over the measured window as a share of one core (all
+// CPU the copy takes, as the system sees it); slack_ms is how long before the start time the
+// warm-up ended (negative when it ended after it, which is a problem: that copy measured less);
+// start_lag_us is how late after the start time the first measured pass began.
 #include <sys/select.h>
 #include <time.h>
 #include <unistd.h>
@@ -128,7 +144,11 @@ struct Result {
   double p50Milliseconds = 0.0;
   double p99Milliseconds = 0.0;
   double maxMilliseconds = 0.0;
-  double cpuPercent = 0.0;
+  double cpuPercent = 0.0;         // the loop thread's, as the table has always shown it
+  double processCpuPercent = 0.0;  // the whole process's, what --raw prints
+  size_t frames = 0;
+  double slackMilliseconds = 0.0;
+  double startLagMicroseconds = 0.0;
   std::string pacingLine;
 };
 
@@ -176,7 +196,8 @@ class ServerLoop {
   int64_t oldRealtime_;
 };
 
-Result Measure(const Row &row, double seconds) {
+// startAt: 0 to measure as soon as the warm-up ends, else the CLOCK_MONOTONIC time to start at.
+Result Measure(const Row &row, double seconds, int64_t startAt) {
   Result result;
   emu::SessionOptions options;
   options.rehldsEngine = true;  // and the release build: the real clock and real waits
@@ -201,6 +222,18 @@ Result Measure(const Row &row, double seconds) {
   ServerLoop loop(server, row.loop, ticrate);
   loop.Run([&server] { return server.engine().Time() < kWarmUpGameTime; });
   result.ticrate = ticrate->value;
+  std::string lateStart;
+  if (startAt > 0) {
+    // The server keeps running while it waits, as it would beside the others: a paced copy sleeps
+    // and a spinning one spins, so the other copies' warm-ups already meet what they will meet.
+    const int64_t warmedUp = Monotonic();
+    result.slackMilliseconds = static_cast<double>(startAt - warmedUp) / 1e6;
+    if (warmedUp > startAt) {
+      lateStart = "the warm-up ended " + std::to_string((warmedUp - startAt) / 1000000) +
+                  " ms after the start time";
+    }
+    loop.Run([startAt] { return Monotonic() < startAt; });
+  }
 
   // Room for far more frames than any row runs, so recording never allocates in the loop.
   std::vector<int64_t> starts;
@@ -208,9 +241,13 @@ Result Measure(const Row &row, double seconds) {
   g_frameStarts = &starts;
   const int64_t wallStart = Monotonic();
   const int64_t cpuStart = ReadClock(CLOCK_THREAD_CPUTIME_ID);
-  const int64_t wallEnd = wallStart + static_cast<int64_t>(seconds * 1e9);
+  const int64_t processCpuStart = ReadClock(CLOCK_PROCESS_CPUTIME_ID);
+  // From the shared start, not from this copy's first pass, so all copies end together too.
+  const int64_t wallEnd = (startAt > 0 ? startAt : wallStart) + static_cast<int64_t>(seconds * 1e9);
+  if (startAt > 0) result.startLagMicroseconds = static_cast<double>(wallStart - startAt) / 1e3;
   loop.Run([wallEnd] { return Monotonic() < wallEnd; });
   const int64_t cpuUsed = ReadClock(CLOCK_THREAD_CPUTIME_ID) - cpuStart;
+  const int64_t processCpuUsed = ReadClock(CLOCK_PROCESS_CPUTIME_ID) - processCpuStart;
   const int64_t wallUsed = Monotonic() - wallStart;
   g_frameStarts = nullptr;
   registry->vtable->unregisterHook(registry, RecordFrameStart);
@@ -222,8 +259,10 @@ Result Measure(const Row &row, double seconds) {
                      ", expected " + std::to_string(row.expectedTicrate);
   }
   if (!server.Faults().empty()) result.problem = "emulator fault: " + server.Faults().front();
+  if (!lateStart.empty()) result.problem = lateStart;
   if (starts.size() < 3) {
-    result.problem = "fewer than 3 frames";
+    result.problem =
+        lateStart.empty() ? "fewer than 3 frames" : lateStart + ", fewer than 3 frames";
     return result;
   }
   std::vector<int64_t> intervals;
@@ -239,10 +278,22 @@ Result Measure(const Row &row, double seconds) {
   result.p99Milliseconds = Percentile(intervals, 0.99);
   result.maxMilliseconds = static_cast<double>(intervals.back()) / 1e6;
   result.cpuPercent = 100.0 * static_cast<double>(cpuUsed) / static_cast<double>(wallUsed);
+  result.processCpuPercent =
+      100.0 * static_cast<double>(processCpuUsed) / static_cast<double>(wallUsed);
+  result.frames = starts.size();
   return result;
 }
 
-bool ParseArguments(int argc, char **argv, double *seconds, std::string *rows) {
+struct Arguments {
+  double seconds = 3.0;
+  std::string rows = "abcd";
+  int64_t startAt = 0;
+  bool raw = false;
+  bool clock = false;
+};
+
+bool ParseArguments(int argc, char **argv, Arguments *arguments) {
+  double *seconds = &arguments->seconds;
   for (int index = 1; index < argc; ++index) {
     const std::string argument = argv[index];
     if (argument == "--seconds" && index + 1 < argc) {
@@ -252,7 +303,16 @@ bool ParseArguments(int argc, char **argv, double *seconds, std::string *rows) {
         return false;
       }
     } else if (argument == "--rows" && index + 1 < argc) {
-      *rows = argv[++index];
+      arguments->rows = argv[++index];
+    } else if (argument == "--start-at" && index + 1 < argc) {
+      char *end = nullptr;
+      const long long value = std::strtoll(argv[++index], &end, 10);
+      if (end == argv[index] || *end != '\0' || value <= 0) return false;
+      arguments->startAt = static_cast<int64_t>(value);
+    } else if (argument == "--raw") {
+      arguments->raw = true;
+    } else if (argument == "--clock") {
+      arguments->clock = true;
     } else {
       return false;
     }
@@ -260,16 +320,46 @@ bool ParseArguments(int argc, char **argv, double *seconds, std::string *rows) {
   return true;
 }
 
+void PrintRaw(const Row &row, const Result &result) {
+  const std::string problem = result.ran ? result.problem : "did not run: " + result.problem;
+  std::printf(
+      "row=%c ticrate=%d frames=%zu fps=%.1f p50_ms=%.3f p99_ms=%.3f max_ms=%.3f cpu_pct=%.1f "
+      "slack_ms=%.0f start_lag_us=%.0f problem=%s\n",
+      row.key, WholeTicrate(result.ticrate), result.frames, result.framesPerSecond,
+      result.p50Milliseconds, result.p99Milliseconds, result.maxMilliseconds,
+      result.processCpuPercent, result.slackMilliseconds, result.startLagMicroseconds,
+      problem.c_str());
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
-  double seconds = 3.0;
-  std::string rows = "abcd";
-  if (!ParseArguments(argc, argv, &seconds, &rows)) {
+  Arguments arguments;
+  if (!ParseArguments(argc, argv, &arguments)) {
     std::fprintf(stderr,
                  "usage: qrv_pacing_bench [--seconds S (0.1 to 3600, default 3)] "
-                 "[--rows any of abcd]\n");
+                 "[--rows any of abcd] [--start-at CLOCK_MONOTONIC ns] [--raw]\n"
+                 "       qrv_pacing_bench --clock\n");
     return 2;
+  }
+  if (arguments.clock) {
+    std::printf("%lld\n", static_cast<long long>(Monotonic()));
+    return 0;
+  }
+  const double seconds = arguments.seconds;
+  const std::string &rows = arguments.rows;
+  if (arguments.raw) {
+    bool allSound = true;
+    for (const Row &row : kRows) {
+      if (rows.find(row.key) == std::string::npos) continue;
+      const Result result = Measure(row, seconds, arguments.startAt);
+      PrintRaw(row, result);
+      allSound = allSound && result.ran && result.problem.empty();
+      // Later rows could not keep a start time that the first one's window has used up.
+      arguments.startAt = 0;
+    }
+    return allSound ? 0 : 1;
   }
   std::printf(
       "\nFrame pacing on an emulated ReHLDS server, real clock: %.1f s a row after the first "
@@ -283,7 +373,8 @@ int main(int argc, char **argv) {
   std::vector<std::string> notes;
   for (const Row &row : kRows) {
     if (rows.find(row.key) == std::string::npos) continue;
-    const Result result = Measure(row, seconds);
+    const Result result = Measure(row, seconds, arguments.startAt);
+    arguments.startAt = 0;
     if (result.ran) {
       std::printf("%-33s %11d %8.1f %8.3f %8.3f %8.3f %6.1f\n", row.label,
                   WholeTicrate(result.ticrate), result.framesPerSecond, result.p50Milliseconds,
