@@ -45,13 +45,28 @@ if [ "$only" != pacing ]; then
       if (unit == "s") return value * 1e9
       return ""
     }
-    $1 ~ /^BM_(MinimalHook|FrameWithinPeriod)(_median)?$/ && NF >= 5 {
-      real[$1] = ns($2, $3)
-      cpu[$1] = ns($4, $5)
+    $1 ~ /^BM_(MinimalHook|FrameWithinPeriod|ReHLDSFrame|ClientUpdate|TimedCommand)/ && NF >= 5 {
+      name = $1
+      sub(/_median$/, "", name)
+      if ($1 !~ /_(mean|stddev|cv)$/ && $3 ~ /^(ns|us|ms|s)$/) {
+        real[name] = ns($2, $3)
+        cpu[name] = ns($4, $5)
+      }
+    }
+    # The anatomy beside it off, and its own cost: on, less a hook that only hands the call on
+    # (what any hook costs the stand-in chain).
+    function anatomy(bench, budget) {
+      on = bench "/anatomy:1"; off = bench "/anatomy:0"; passing = bench "/anatomy:2"
+      if (!(on in real) || !(off in real) || !(passing in real)) return
+      printf "%-15s anatomy off %6.1f ns, on %6.1f ns, a passing hook %6.1f ns: the anatomy adds %5.1f ns%s\n", \
+        bench, real[off], real[on], real[passing], real[on] - real[passing], budget
     }
     END {
-      hook = ("BM_FrameWithinPeriod_median" in real) ? "BM_FrameWithinPeriod_median" : "BM_FrameWithinPeriod"
-      floor = ("BM_MinimalHook_median" in real) ? "BM_MinimalHook_median" : "BM_MinimalHook"
+      anatomy("BM_ReHLDSFrame", " (budget 60 ns)")
+      anatomy("BM_ClientUpdate", " (budget 10 ns)")
+      anatomy("BM_TimedCommand", "")
+      hook = "BM_FrameWithinPeriod"
+      floor = "BM_MinimalHook"
       if (!(hook in real) || !(floor in real)) exit
       if (real[hook] == "" || real[floor] == "" || cpu[hook] == "" || cpu[floor] == "") exit
       printf "%-30s - %-28s = %6.1f ns real time, %.1f ns CPU time (budget 30 ns)\n", \

@@ -47,7 +47,7 @@ FramePart PartOfCommand(int64_t started, int64_t intervalStart) {
 // Every border of the interval came at or after its start and in the engine's order: the last
 // server frame's output and end after this StartFrame's predecessor, then this frame's entry,
 // its start after the wait, and this StartFrame.
-bool SplitAtEngineBorders(int64_t intervalStart, int64_t now, int64_t (&parts)[kFramePartCount]) {
+bool SplitAtEngineBorders(int64_t intervalStart, int64_t now, int64_t *parts) {
   const FrameStamps &stamps = g_frameStamps;
   if (!(stamps.outputStarted >= intervalStart && stamps.serverFrameEnded >= stamps.outputStarted &&
         stamps.serverFrameEntered >= stamps.serverFrameEnded &&
@@ -55,17 +55,20 @@ bool SplitAtEngineBorders(int64_t intervalStart, int64_t now, int64_t (&parts)[k
         now >= stamps.serverFrameStarted)) {
     return false;
   }
+  parts[kPartWait] = stamps.serverFrameStarted - stamps.serverFrameEntered;
+  parts[kPartBetween] = stamps.serverFrameEntered - stamps.serverFrameEnded;
+  parts[kPartInput] = now - stamps.serverFrameStarted;
   parts[kPartGame] = stamps.outputStarted - intervalStart;
   parts[kPartOutput] = stamps.serverFrameEnded - stamps.outputStarted;
-  parts[kPartBetween] = stamps.serverFrameEntered - stamps.serverFrameEnded;
-  parts[kPartWait] = stamps.serverFrameStarted - stamps.serverFrameEntered;
-  parts[kPartInput] = now - stamps.serverFrameStarted;
+  parts[kPartStartFrame] = 0;
+  parts[kPartRest] = 0;
   return true;
 }
 
-bool SplitAtStartFrame(int64_t intervalStart, int64_t now, int64_t (&parts)[kFramePartCount]) {
+bool SplitAtStartFrame(int64_t intervalStart, int64_t now, int64_t *parts) {
   const int64_t returned = g_frameStamps.startFrameReturned;
   if (!(returned >= intervalStart && now >= returned)) return false;
+  for (int part = kPartWait; part <= kPartOutput; ++part) parts[part] = 0;
   parts[kPartStartFrame] = returned - intervalStart;
   parts[kPartRest] = now - returned;
   return true;
@@ -148,7 +151,6 @@ void NoteFirstClientUpdate() {
 
 void SplitFrameInterval(int64_t intervalStart, int64_t now) {
   FrameAnatomy &last = g_last;
-  for (int64_t &part : last.parts) part = 0;
   last.complete = g_anatomySource == AnatomySource::kEngineHooks
                       ? SplitAtEngineBorders(intervalStart, now, last.parts)
                       : SplitAtStartFrame(intervalStart, now, last.parts);
@@ -159,7 +161,11 @@ void SplitFrameInterval(int64_t intervalStart, int64_t now) {
   } else {
     last.command.nanoseconds = 0;
   }
-  if (!last.complete || intervalStart < g_averagedFrom) return;
+  if (!last.complete) {
+    for (int64_t &part : last.parts) part = 0;
+    return;
+  }
+  if (intervalStart < g_averagedFrom) return;
   for (int part = 0; part < kFramePartCount; ++part) g_running.parts[part] += last.parts[part];
   ++g_running.frames;
 }

@@ -12,6 +12,8 @@
 #include "platform/platform.h"
 #include "sdk/rehlds_api.h"
 
+uint32_t g_uPacedTarget = 0;
+
 const char kPollingLoopSentence[] =
     "The server's loop polls without sleeping (-pingboost 3 with sys_ticrate above 1000 waits "
     "1 us a pass and keeps a core busy): qrv_vemtark_pace 1 gives the same frame rate sleeping.";
@@ -42,8 +44,6 @@ EngineFrameHookSwitch g_hookSwitch = nullptr;
 bool g_apiFound = false;
 FramePacingFigures g_figures = {PacingState::kOff, 0, 0, 0, 0, 0, TickRateRule::kNeither, 0, ""};
 
-// Read on every frame by PaceFrame: 0 while frames are not paced.
-uint32_t g_target = 0;
 int64_t g_interval = 0;
 int64_t g_stallNanoseconds = 0;
 // Deadline k of the schedule is start + k / target seconds, computed from the index rather than
@@ -86,7 +86,8 @@ void GiveBackTickRate() {
 
 int64_t Deadline(uint64_t index) {
   return g_scheduleStart +
-         static_cast<int64_t>(index * static_cast<uint64_t>(kNanosecondsPerSecond) / g_target);
+         static_cast<int64_t>(index * static_cast<uint64_t>(kNanosecondsPerSecond) /
+                              g_uPacedTarget);
 }
 
 void RestartSchedule(int64_t now) {
@@ -102,9 +103,9 @@ void AdvanceSchedule() {
 }
 
 void PaceTo(uint32_t target) {
-  if (target == g_target) return;
+  if (target == g_uPacedTarget) return;
   const bool stopping = target == 0;
-  g_target = target;
+  g_uPacedTarget = target;
   g_interval = target != 0 ? kNanosecondsPerSecond / target : 0;
   g_stallNanoseconds =
       g_interval * kStallIntervals > kShortestStall ? g_interval * kStallIntervals : kShortestStall;
@@ -142,11 +143,11 @@ PacingTarget ReadPacingTarget() {
 // The -sys_ticrate option, when it holds paced frames back.
 void CheckCommandLineTickRate() {
   g_figures.heldByCommandLine[0] = '\0';
-  if (g_target == 0) return;
+  if (g_uPacedTarget == 0) return;
   const char *value = CommandLineValueOf("-sys_ticrate");
   if (value == nullptr) return;
   const double rate = std::strtod(value, nullptr);
-  if (rate >= static_cast<double>(g_target) * kPacedTickRateFactor) return;
+  if (rate >= static_cast<double>(g_uPacedTarget) * kPacedTickRateFactor) return;
   std::snprintf(g_figures.heldByCommandLine, sizeof(g_figures.heldByCommandLine), "%.32s",
                 value[0] != '\0' ? value : "(no value)");
 }
@@ -269,7 +270,7 @@ void WarnAboutHeldFrames() {
            "Frame pacing at %u FPS is held back by -sys_ticrate %s on the command line: ReHLDS "
            "reads that option before sys_ticrate, so the engine's frame gate stays below the "
            "target. Drop -sys_ticrate from the server's command line.",
-           static_cast<unsigned>(g_target), g_figures.heldByCommandLine);
+           static_cast<unsigned>(g_uPacedTarget), g_figures.heldByCommandLine);
 }
 
 void WarnAboutPollingLoop() {
@@ -302,8 +303,6 @@ uint32_t WantedPacingTarget() {
   return target.check == TargetCheck::kUsable ? static_cast<uint32_t>(target.value) : 0;
 }
 
-uint32_t ActivePacingTarget() { return g_target; }
-
 void StartPacingForMap() {
   g_warnedThisMap = false;
   g_warnedHeldThisMap = false;
@@ -329,11 +328,11 @@ void ReviewPacingOnFirstFrame() {
 void EndPacingPeriod() {
   g_figures.lastPeriodFrames = g_periodFrames;
   g_figures.lastPeriodLate = g_periodLate;
-  g_figures.lastPeriodTarget = g_target;
+  g_figures.lastPeriodTarget = g_uPacedTarget;
   std::memcpy(g_lastPeriodHeldBy, g_figures.heldByCommandLine, sizeof(g_lastPeriodHeldBy));
   g_periodFrames = 0;
   g_periodLate = 0;
-  if (g_target != 0 && g_figures.lastPeriodFrames >= kFewestFramesJudged &&
+  if (g_uPacedTarget != 0 && g_figures.lastPeriodFrames >= kFewestFramesJudged &&
       g_figures.lastPeriodLate > g_figures.lastPeriodFrames / 2) {
     DueOncePerMap(DueWarning::kUnreachable);
   }
@@ -387,14 +386,14 @@ void LeaveIdle(const char *why) {
 }  // namespace
 
 bool ApplyPacedTickRate() {
-  if (g_target == 0) return false;
+  if (g_uPacedTarget == 0) return false;
   // On -pingboost 3 a tick rate above 1000 also shortens the loop's wait to 1 us.
-  TakeTickRate(g_target * kPacedTickRateFactor);
+  TakeTickRate(g_uPacedTarget * kPacedTickRateFactor);
   return true;
 }
 
 bool ApplyIdleTickRate() {
-  if (!g_idle || g_target != 0) return false;
+  if (!g_idle || g_uPacedTarget != 0) return false;
   TakeTickRate(IdleFrameRate());
   return true;
 }
@@ -421,7 +420,7 @@ void NoteClientConnected(const edict_t *client) {
 void NoteClientDisconnected(const edict_t *client) { NoteClientGone(client); }
 
 bool LoopPollsWithoutSleeping() {
-  return platform::kLauncherSleepsEveryPass && g_apiFound && g_target == 0 &&
+  return platform::kLauncherSleepsEveryPass && g_apiFound && g_uPacedTarget == 0 &&
          StartedWithPingboost3() && g_Bindings.sysTicrate != nullptr &&
          g_Bindings.sysTicrate->value > kPollingTickRate;
 }

@@ -31,8 +31,9 @@ void NoteEngineApiVersion(int major, int minor);
 // The frame rate pacing aims at: 0 unless qrv_vemtark_pace is on and a usable target is set,
 // which is qrv_vemtark_sysrate when it pins the tick rate, else qrv_vemtark_autofps from 50 up.
 uint32_t WantedPacingTarget();
-// The target frames are paced to now; 0 while they are not.
-uint32_t ActivePacingTarget();
+// The target frames are paced to now; 0 while they are not. Read on every frame.
+extern uint32_t g_uPacedTarget;
+inline uint32_t ActivePacingTarget() { return g_uPacedTarget; }
 
 // At map activation: the settings read, the hook put in place or taken away. The warnings wait
 // for the map's first frame, when the map's configuration files have run.
