@@ -194,6 +194,36 @@ TEST(HookAllocations, NoHookPathAllocates) {
             }))
       << "paced frames";
   EXPECT_LT(waitsBefore + 500, fake.WaitDeadlines().size());
+  // The frame's anatomy: every command timed, every client update a border, and a slow command
+  // in a hitch named in its warning with the player's name (longer than the hitches above, whose
+  // frames ran outside the engine's chain and so have no parts).
+  const emu::RehldsStandIn &rehlds = server.RehldsEngine();
+  ASSERT_EQ(1, rehlds.HookCount(emu::RehldsChain::kExecuteServerStringCmd));
+  EXPECT_EQ(0, AllocationsDuring([&] {
+              for (int frame = 0; frame < 200; ++frame) {
+                rehlds.RunFrame([&] {
+                  rehlds.ExecuteServerStringCmd("say", 0, alice - 1, [&](const char *, int, int) {
+                    if (frame % 50 == 0) fake.AdvanceClock(500000000);
+                  });
+                  pre.pfnStartFrame();
+                  for (int update = 0; update < 8; ++update) {
+                    rehlds.CreatePacketEntities(0, alice - 1, nullptr, nullptr,
+                                                [](int, int, void *, void *) { return 0; });
+                  }
+                });
+                if (frame % 50 == 49) globals->time += 4.0f;
+              }
+            }))
+      << "timed commands, client updates and split frames";
+  // The waiting warning is written once a minute has passed since the last.
+  for (int period = 0; period < 16; ++period) {
+    globals->time += 4.0f;
+    pre.pfnStartFrame();
+    pre.pfnStartFrame();
+  }
+  ASSERT_NE(std::string::npos,
+            server.ReadFile(qrvtest::LogPath()).find("(command \"say\" from player 1 \"Alice\""))
+      << server.ReadFile(qrvtest::LogPath());
   EXPECT_EQ(0, AllocationsDuring([&] {
               pre.pfnPlayerPreThink(client);
               pre.pfnClientPutInServer(client);
