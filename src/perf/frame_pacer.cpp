@@ -32,8 +32,8 @@ constexpr uint32_t kPacedTickRateFactor = 2;
 // server on the core) keeps the schedule's phase, so that the average rate stays the target.
 constexpr int64_t kStallIntervals = 4;
 constexpr int64_t kShortestStall = 50000000;
-// Deadlines a late frame missed are caught up by running at most this many frames back to back;
-// the rest are dropped, the phase kept.
+// Deadlines a late frame missed are caught up by at most this many frames, run at twice the
+// target; the rest are dropped, the phase kept.
 constexpr uint64_t kMostFramesCaughtUp = 3;
 // Above this tick rate -pingboost 3's wait is 1 us.
 constexpr float kPollingTickRate = 1000.0f;
@@ -49,6 +49,7 @@ int64_t g_stallNanoseconds = 0;
 // Deadline k of the schedule is start + k / target seconds, computed from the index rather than
 // summed, so that a target whose interval is no whole number of nanoseconds never drifts.
 int64_t g_scheduleStart = 0;  // 0: the next paced frame starts the schedule
+int64_t g_lastPacedStart = 0;
 uint64_t g_scheduleIndex = 0;
 
 uint32_t g_periodFrames = 0;
@@ -429,26 +430,39 @@ int64_t PaceFrameFrom(int64_t now, bool clockAfterWait) {
   ++g_periodFrames;
   if (g_scheduleStart == 0) {
     RestartSchedule(now);
+    g_lastPacedStart = now;
     return now;
   }
-  const int64_t deadline = Deadline(g_scheduleIndex);
-  if (now < deadline) {
-    platform::WaitUntilNanoseconds(deadline);
-    AdvanceSchedule();
-    return clockAfterWait ? platform::MonotonicNanoseconds() : deadline;
-  }
-  if (now > deadline) ++g_periodLate;
+  int64_t deadline = Deadline(g_scheduleIndex);
   const int64_t lateBy = now - deadline;
-  if (lateBy > g_stallNanoseconds) {
-    RestartSchedule(now);
-    return now;
+  if (lateBy > 0) {
+    ++g_periodLate;
+    if (lateBy > g_stallNanoseconds) {
+      RestartSchedule(now);
+      g_lastPacedStart = now;
+      return now;
+    }
+    // Deadlines after this frame's that have passed too are caught up, a few at most; the rest
+    // are dropped and the phase stays.
+    const auto missed = static_cast<uint64_t>(lateBy / g_interval);
+    if (missed > kMostFramesCaughtUp) {
+      g_scheduleIndex += missed - kMostFramesCaughtUp;
+      deadline = Deadline(g_scheduleIndex);
+    }
   }
-  // The deadlines after this frame's that have passed too: the next frames run at once to catch
-  // them up, a few at most.
-  const auto missed = static_cast<uint64_t>(lateBy / g_interval);
-  if (missed > kMostFramesCaughtUp) g_scheduleIndex += missed - kMostFramesCaughtUp;
   AdvanceSchedule();
-  return now;
+  // Catching up runs at twice the target, half an interval after the last frame at the soonest:
+  // the rate the engine's gate lets through (sys_ticrate at twice the target), so that its loop
+  // finds the gate open and never polls for it, which on -pingboost 3 would keep a core busy.
+  const int64_t soonest = g_lastPacedStart + g_interval / 2;
+  const int64_t due = deadline > soonest ? deadline : soonest;
+  int64_t start = now;
+  if (now < due) {
+    platform::WaitUntilNanoseconds(due);
+    start = clockAfterWait ? platform::MonotonicNanoseconds() : due;
+  }
+  g_lastPacedStart = start;
+  return start;
 }
 
 const FramePacingFigures &FramePacing() { return g_figures; }

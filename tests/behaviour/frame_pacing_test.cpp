@@ -80,8 +80,9 @@ class Pacing : public ::testing::Test {
 };
 
 // Deadlines 1 ms apart from the first paced frame. A late frame runs at once and keeps the
-// schedule's phase: the deadlines it missed are caught up by at most three frames run back to
-// back, the rest dropped; only a stall (here 50 ms) starts the schedule again from its arrival.
+// schedule's phase: the deadlines it missed (three at most, the rest dropped) are caught up at
+// twice the target, never sooner than half an interval after the last frame; only a stall (here
+// 50 ms) starts the schedule again from its arrival.
 TEST_F(Pacing, WaitsForDeadlinesOnAScheduleThatNeverDrifts) {
   Start({"qrv_vemtark_pace 1", "qrv_vemtark_sysrate 1000"});
   server().RunFrames(1, 2000.0);  // starts the schedule
@@ -91,17 +92,19 @@ TEST_F(Pacing, WaitsForDeadlinesOnAScheduleThatNeverDrifts) {
     int64_t waitsUntil;   // microseconds after the schedule's start; -1: runs at once
   };
   const Frame frames[] = {
-      {0.0005, 1000},  {0.0005, 2000}, {0.0016, -1},  // 0.6 ms late: runs now, the next deadline
-                                                      // stays at 4 ms
-      {0.0005, -1},                                   // 0.1 ms late
-      {0.0005, 5000},                                 // back on the schedule
-      {0.0035, -1},  // 2.5 ms late, at 8.5 ms: the deadlines of 7 and 8 ms have passed too
-      {0.0005, -1},    {0.0002, -1},   {0.0002, -1},  // caught up
-      {0.0002, 10000},                                // on the old phase again
-      {0.060, -1},                                    // a stall: the schedule starts again at 70 ms
-      {0.0005, 71000}, {0.011, -1},  // 10 ms late, at 82 ms: three deadlines caught up, seven
-                                     // dropped
-      {0.0001, -1},    {0.0001, -1},   {0.0001, -1}, {0.0001, 83000},
+      {0.0005, 1000},  {0.0005, 2000},
+      {0.0016, -1},     // 0.6 ms late: runs now, the next deadline stays at 4 ms
+      {0.0005, -1},     // 0.1 ms late
+      {0.0005, 5000},   // back on the schedule
+      {0.0035, -1},     // 2.5 ms late, at 8.5 ms: the deadlines of 7 and 8 ms have passed too
+      {0.0005, -1},     // half an interval after it
+      {0.0002, 9500},   {0.0002, 10000}, {0.0002, 10500},  // caught up at twice the rate
+      {0.0002, 11000},  // on the old phase again
+      {0.060, -1},      // a stall: the schedule starts again at 71 ms
+      {0.0005, 72000},
+      {0.011, -1},  // 10 ms late, at 83 ms: seven deadlines dropped, three caught up
+      {0.0001, 83500},  {0.0001, 84000}, {0.0001, 84500}, {0.0001, 85000}, {0.0001, 85500},
+      {0.0001, 86000},
   };
   size_t waits = Fake().WaitDeadlines().size();
   for (const Frame &frame : frames) {
@@ -123,7 +126,8 @@ TEST_F(Pacing, WaitsForDeadlinesOnAScheduleThatNeverDrifts) {
   const int64_t restart = Fake().ClockNanoseconds();
   server().RunFrames(3000, 6000.0);
   EXPECT_EQ("until " + std::to_string(restart + 1000000000), Fake().WaitDeadlines().back());
-  EXPECT_EQ("pacing          on at 3000 FPS, 11 of 3935 frames late last period (ReHLDS API 3.15)",
+  // The last period is the one of the table above, with its 14 late frames.
+  EXPECT_EQ("pacing          on at 3000 FPS, 14 of 3935 frames late last period (ReHLDS API 3.15)",
             StatusLine("pacing"));
 }
 
