@@ -30,6 +30,11 @@ META_FUNCTIONS g_MetaFunctionTable = {
 // Metamod's version text when it differs from ours; lives as long as the library.
 char *g_pszMetaVersionCopy = nullptr;
 
+// Metamod let the plug-in go: what the engine and Metamod hold of ours may be gone by the time the
+// library itself is let go (a library kept mapped until the process ends, after an unload from
+// inside one of its hooks), so nothing of theirs is touched again.
+bool g_bDetached = false;
+
 bool SameText(const char *a, const char *b) {
   if (a == nullptr || b == nullptr || a[0] == '\0' || b[0] == '\0') return false;
   return std::strcmp(a, b) == 0;
@@ -134,6 +139,7 @@ QRV_EXPORT int Meta_Attach(PLUG_LOADTIME now, META_FUNCTIONS *pFunctionTable,
   gpMetaGlobals = pMGlobals;
   std::memcpy(pFunctionTable, &g_MetaFunctionTable, sizeof(META_FUNCTIONS));
 
+  g_bDetached = false;
   RunAttachWork();
   return 1;
 }
@@ -152,6 +158,7 @@ QRV_EXPORT int Meta_Detach(PLUG_LOADTIME now, PL_UNLOAD_REASON reason) {
   StopFramePacing();
   ReleaseEngineFrameHook();
   EndTimerResolution();
+  g_bDetached = true;
   return 1;
 }
 
@@ -164,9 +171,11 @@ void OnProcessDetach() {
   // A period begun at attach (standalone: at load) and not ended by a forced detach ends here,
   // and the engine must not call a frame hook in a library that is going away. A map still
   // running has its hitches and summary written, and pacing gives the tick rate back.
-  EndMapAtUnload();
-  StopFramePacing();
-  ReleaseEngineFrameHook();
+  if (!g_bDetached) {
+    EndMapAtUnload();
+    StopFramePacing();
+    ReleaseEngineFrameHook();
+  }
   platform::EndWaits();
   EndTimerResolution();
   if (g_pszMetaVersionCopy != nullptr) {

@@ -99,6 +99,15 @@ void AppendCommand(const CommandRecord &command, char *text, int size, int &used
   if (used >= size) used = size - 1;
 }
 
+void SwitchAnatomySource(AnatomySource source) {
+  if (source == g_anatomySource) return;
+  // Borders of the other source say nothing about the next interval.
+  g_anatomySource = source;
+  g_frameStamps = FrameStamps{};
+  g_intervalCommand = CommandRecord{};
+  g_llSlowestCommandNanoseconds = 0;
+}
+
 }  // namespace
 
 bool AnatomyWanted() {
@@ -117,13 +126,10 @@ void SetAnatomySource(bool engineHooksRegistered) {
       source = AnatomySource::kGameHooks;
     }
   }
-  if (source == g_anatomySource) return;
-  // Borders of the other source say nothing about the next interval.
-  g_anatomySource = source;
-  g_frameStamps = FrameStamps{};
-  g_intervalCommand = CommandRecord{};
-  g_llSlowestCommandNanoseconds = 0;
+  SwitchAnatomySource(source);
 }
+
+void StopFrameAnatomy() { SwitchAnatomySource(AnatomySource::kNone); }
 
 void NoteSlowCommand(int64_t started, int64_t nanoseconds, const char *command, int player) {
   if (nanoseconds <= g_llSlowestCommandNanoseconds) return;

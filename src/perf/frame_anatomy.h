@@ -39,6 +39,8 @@ bool AnatomyWanted();
 void NoteStartFrameBracketed(bool bracketed);
 // What the engine's hooks now give: the source follows from it and from the setting.
 void SetAnatomySource(bool engineHooksRegistered);
+// Detach and unload: no border is looked at any more, and the setting is not read again.
+void StopFrameAnatomy();
 
 // The clock at the borders, written by the hooks and read at the next StartFrame.
 struct FrameStamps {

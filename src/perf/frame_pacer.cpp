@@ -348,7 +348,7 @@ void FollowUpPacingPeriod() {
 void StopFramePacing() {
   bool anatomyHooks = false;
   if (g_hookSwitch != nullptr) g_hookSwitch(false, false, &anatomyHooks);
-  SetAnatomySource(false);
+  StopFrameAnatomy();
   PaceTo(0);
   g_figures.state = PacingState::kOff;
   g_figures.heldByCommandLine[0] = '\0';

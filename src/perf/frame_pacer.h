@@ -70,8 +70,8 @@ bool ApplyIdleTickRate();
 // Waits for the frame's deadline, or counts the frame late when it comes after it; `now` is the
 // clock as the frame arrived. A late frame keeps the schedule's phase, and the deadlines it
 // missed are caught up by at most three frames at twice the target; only a stall (four
-// intervals, at least 50 ms) starts the schedule again from now. Answers when the frame starts: `now`, or
-// after a wait the clock read again when `clockAfterWait` (else the deadline).
+// intervals, at least 50 ms) starts the schedule again from now. Answers when the frame starts:
+// `now`, or after a wait the clock read again when `clockAfterWait` (else the deadline).
 int64_t PaceFrameFrom(int64_t now, bool clockAfterWait);
 inline void PaceFrame() {
   if (ActivePacingTarget() != 0) PaceFrameFrom(platform::MonotonicNanoseconds(), false);

@@ -36,6 +36,15 @@ class Pacing : public ::testing::Test {
     for (const std::string &setting : settings) server_->Command(setting);
     server_->StartMap("de_dust2");
   }
+  // A fresh server whose command line the plug-in reads from its map starts on.
+  bool StartWithCommandLine(const char *commandLine, bool rehlds = true) {
+    server_.reset();
+    server_ = std::make_unique<emu::Session>(OnReHLDS(rehlds));
+    if (!server_->Attach()) return false;
+    Fake().SetCommandLine(commandLine);
+    server_->StartServer();
+    return true;
+  }
   void TearDown() override {
     if (server_) {
       EXPECT_EQ(Texts{}, server_->Faults());
@@ -92,19 +101,19 @@ TEST_F(Pacing, WaitsForDeadlinesOnAScheduleThatNeverDrifts) {
     int64_t waitsUntil;   // microseconds after the schedule's start; -1: runs at once
   };
   const Frame frames[] = {
-      {0.0005, 1000},  {0.0005, 2000},
-      {0.0016, -1},     // 0.6 ms late: runs now, the next deadline stays at 4 ms
-      {0.0005, -1},     // 0.1 ms late
-      {0.0005, 5000},   // back on the schedule
-      {0.0035, -1},     // 2.5 ms late, at 8.5 ms: the deadlines of 7 and 8 ms have passed too
-      {0.0005, -1},     // half an interval after it
-      {0.0002, 9500},   {0.0002, 10000}, {0.0002, 10500},  // caught up at twice the rate
-      {0.0002, 11000},  // on the old phase again
-      {0.060, -1},      // a stall: the schedule starts again at 71 ms
-      {0.0005, 72000},
-      {0.011, -1},  // 10 ms late, at 83 ms: seven deadlines dropped, three caught up
-      {0.0001, 83500},  {0.0001, 84000}, {0.0001, 84500}, {0.0001, 85000}, {0.0001, 85500},
-      {0.0001, 86000},
+      {0.0005, 1000},  {0.0005, 2000},  {0.0016, -1},  // 0.6 ms late: runs now, the next deadline
+                                                       // stays at 4 ms
+      {0.0005, -1},                                    // 0.1 ms late
+      {0.0005, 5000},                                  // back on the schedule
+      {0.0035, -1},  // 2.5 ms late, at 8.5 ms: the deadlines of 7 and 8 ms have passed too
+      {0.0005, -1},  // half an interval after it
+      {0.0002, 9500},  {0.0002, 10000}, {0.0002, 10500},  // caught up at twice the rate
+      {0.0002, 11000},                                    // on the old phase again
+      {0.060, -1},                   // a stall: the schedule starts again at 71 ms
+      {0.0005, 72000}, {0.011, -1},  // 10 ms late, at 83 ms: seven deadlines dropped, three caught
+                                     // up
+      {0.0001, 83500}, {0.0001, 84000}, {0.0001, 84500}, {0.0001, 85000},
+      {0.0001, 85500}, {0.0001, 86000},
   };
   size_t waits = Fake().WaitDeadlines().size();
   for (const Frame &frame : frames) {
@@ -246,12 +255,8 @@ TEST_F(Pacing, SaysOnceAMapWhyItCannotPace) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.status);
-    server_.reset();
-    server_ = std::make_unique<emu::Session>(OnReHLDS(row.rehlds));
-    ASSERT_TRUE(server().Attach());
-    Fake().SetCommandLine(row.commandLine);
+    ASSERT_TRUE(StartWithCommandLine(row.commandLine, row.rehlds));
     if (row.rehlds) server().RehldsEngine().SetApiVersion(row.major, row.minor);
-    server().StartServer();
     server().Command("qrv_vemtark_pace 1");
     server().Command("qrv_vemtark_sysrate 1000");
     for (const char *map : {"de_dust2", "de_inferno"}) {
@@ -398,11 +403,7 @@ TEST_F(Pacing, NamesTheTrueReasonWhenItCannotPaceToTheTarget) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.status);
-    server_.reset();
-    server_ = std::make_unique<emu::Session>(OnReHLDS());
-    ASSERT_TRUE(server().Attach());
-    Fake().SetCommandLine(row.commandLine);
-    server().StartServer();
+    ASSERT_TRUE(StartWithCommandLine(row.commandLine));
     server().Command("qrv_vemtark_pace 1");
     for (const std::string &setting : row.settings) server().Command(setting);
     for (const char *map : {"de_dust2", "de_inferno"}) {
@@ -453,11 +454,7 @@ TEST_F(Pacing, SaysWhichTargetWasMissedAndWhy) {
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.commandLine);
-    server_.reset();
-    server_ = std::make_unique<emu::Session>(OnReHLDS());
-    ASSERT_TRUE(server().Attach());
-    Fake().SetCommandLine(row.commandLine);
-    server().StartServer();
+    ASSERT_TRUE(StartWithCommandLine(row.commandLine));
     server().Command("qrv_vemtark_pace 1");
     server().Command("qrv_vemtark_sysrate 500");
     server().StartMap("de_dust2");
@@ -500,11 +497,7 @@ TEST_F(Pacing, NamesTheLoopThatPollsWithoutSleeping) {
       "us a pass and keeps a core busy): qrv_vemtark_pace 1 gives the same frame rate sleeping.";
   for (const Row &row : rows) {
     SCOPED_TRACE(row.commandLine + std::string(" ") + row.settings[0]);
-    server_.reset();
-    server_ = std::make_unique<emu::Session>(OnReHLDS(row.rehlds));
-    ASSERT_TRUE(server().Attach());
-    Fake().SetCommandLine(row.commandLine);
-    server().StartServer();
+    ASSERT_TRUE(StartWithCommandLine(row.commandLine, row.rehlds));
     for (const std::string &setting : row.settings) server().Command(setting);
     for (const char *map : {"de_dust2", "de_inferno"}) {
       server().StartMap(map);

@@ -39,7 +39,9 @@ TEST(WeekOnOneMap, PeriodsFiguresAndHitchWarningsHoldForAWeek) {
   ASSERT_EQ(static_cast<size_t>(2 * kHours), warnings.size());
   const std::string start =
       "[QRV] WARNING: Frame hitch: longest frame 2500.0 ms, 1 hitch over 1000 ms in the last ";
-  const std::string end = " s on de_dust2 with 0 players.";
+  // The whole stall outside the game's StartFrame, which is all an engine without hooks of its
+  // own lets the plug-in tell apart.
+  const std::string end = " s on de_dust2 with 0 players. Longest: rest 2500.0 ms.";
   EXPECT_EQ(0u, warnings.back().rfind(start, 0)) << warnings.back();
   EXPECT_EQ(warnings.back().size() - end.size(), warnings.back().find(end)) << warnings.back();
 
@@ -50,6 +52,7 @@ TEST(WeekOnOneMap, PeriodsFiguresAndHitchWarningsHoldForAWeek) {
   EXPECT_NE(std::string::npos,
             status.find("hitches         0 last period, 336 since the map started"))
       << status;
+  EXPECT_NE(std::string::npos, status.find("last hitch      2500.0 ms: rest 2500.0 ms")) << status;
   EXPECT_NE(std::string::npos, status.find("map             de_dust2, running 168:00:1")) << status;
   EXPECT_EQ(std::vector<std::string>{}, server.Faults());
 }
