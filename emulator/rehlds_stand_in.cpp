@@ -45,11 +45,12 @@ bool RehldsStandIn::Resolve() {
   ResolveInto(handle_, "QrvStandIn_GameClientId", &gameClientId_);
   ResolveInto(handle_, "QrvStandIn_Calls", &calls_);
   ResolveInto(handle_, "QrvStandIn_ClearCalls", &clearCalls_);
+  ResolveInto(handle_, "QrvStandIn_SetRecording", &setRecording_);
   ResolveInto(handle_, "QrvStandIn_ChainHookCount", &hookCount_);
   ResolveInto(handle_, "QrvStandIn_ChainHookPriority", &hookPriority_);
   return createInterface_ && setApiVersion_ && runFrame_ && executeServerStringCmd_ &&
          createPacketEntities_ && gameClient_ && gameClientId_ && calls_ && clearCalls_ &&
-         hookCount_ && hookPriority_;
+         setRecording_ && hookCount_ && hookPriority_;
 }
 
 void RehldsStandIn::Unload() {
@@ -64,6 +65,7 @@ void RehldsStandIn::Unload() {
   gameClientId_ = nullptr;
   calls_ = nullptr;
   clearCalls_ = nullptr;
+  setRecording_ = nullptr;
   hookCount_ = nullptr;
   hookPriority_ = nullptr;
 }
@@ -86,6 +88,10 @@ std::vector<std::string> RehldsStandIn::Calls() const {
 
 void RehldsStandIn::ClearCalls() const {
   if (IsLoaded()) clearCalls_();
+}
+
+void RehldsStandIn::SetRecording(bool on) const {
+  if (IsLoaded()) setRecording_(on ? 1 : 0);
 }
 
 int RehldsStandIn::HookCount(RehldsChain chain) const {

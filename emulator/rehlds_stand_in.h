@@ -50,6 +50,8 @@ class RehldsStandIn {
   // passed a command on). IGameClient's GetId is not recorded.
   std::vector<std::string> Calls() const;
   void ClearCalls() const;
+  // Benchmarks turn the record off, so that they time the chains rather than its writing.
+  void SetRecording(bool on) const;
   // The hooks registered in a chain (the server frame's when none is named), and their
   // priorities in the order they run.
   int HookCount(RehldsChain chain = RehldsChain::kServerFrame) const;
@@ -132,6 +134,7 @@ class RehldsStandIn {
   int (*gameClientId_)(const void *) = nullptr;
   const char *(*calls_)() = nullptr;
   void (*clearCalls_)() = nullptr;
+  void (*setRecording_)(int) = nullptr;
   int (*hookCount_)(int) = nullptr;
   int (*hookPriority_)(int, int) = nullptr;
 };

@@ -67,6 +67,8 @@ struct Hook {
 // A fixed buffer, not a string: a frame hook's allocations are counted by some tests.
 char g_calls[1 << 22];
 size_t g_callsLength = 0;
+// Off for benchmarks, whose millions of calls would time the record rather than the hooks.
+bool g_recording = true;
 constexpr char kCallsFull[] = "record full\n";
 
 int g_majorVersion = 3;
@@ -74,6 +76,7 @@ int g_minorVersion = 15;
 bool g_frameRunning = false;
 
 void Record(const char *line) {
+  if (!g_recording) return;
   const size_t length = std::strlen(line);
   const size_t room = sizeof g_calls - sizeof kCallsFull;
   if (g_callsLength + length + 1 < room) {
@@ -438,6 +441,8 @@ STAND_IN_EXPORT void QrvStandIn_ClearCalls(void) {
   g_callsLength = 0;
   g_calls[0] = 0;
 }
+
+STAND_IN_EXPORT void QrvStandIn_SetRecording(int on) { g_recording = on != 0; }
 
 // The hooks of a chain (0 SV_Frame, 1 ExecuteServerStringCmd, 2 SV_CreatePacketEntities), and
 // the priority of the one that runs `index`-th (from 0), -1 past the last.
