@@ -108,6 +108,20 @@ class Stats : public ::testing::Test {
     return qrvtest::Lines(server_.engine().TakeConsole());
   }
 
+  // Steps of the session, each followed by the figures the stats line must show.
+  struct Step {
+    const char *name;
+    std::function<void()> step;
+    Texts values;
+  };
+  void Follow(const std::vector<Step> &steps) {
+    for (const Step &step : steps) {
+      SCOPED_TRACE(step.name);
+      step.step();
+      ExpectColumns(step.values, Answer());
+    }
+  }
+
   emu::Session server_{OnReHLDS()};
   double periodEnd_ = 5.0;  // maps start at game time 1
   int64_t processCpu_ = 0;
@@ -115,13 +129,8 @@ class Stats : public ::testing::Test {
 };
 
 TEST_F(Stats, TwoLinesOfColumnsThatFollowTheServer) {
-  struct Row {
-    const char *name;
-    std::function<void()> step;
-    Texts values;
-  };
   const char *const none = "-1";
-  const Row rows[] = {
+  Follow({
       {"right after the map started",
        [] {},
        {none, "100", "100.0", "0.0", "0", none, "0", "0", "0", none, "0"}},
@@ -165,24 +174,14 @@ TEST_F(Stats, TwoLinesOfColumnsThatFollowTheServer) {
          server_.engine().SetTime(3723.9);
        },
        {"128", "128", "256.0", "11.7", "0", kOnLinux ? "20.0" : none, "1", "62", "3", "25.0", "0"}},
-  };
-  for (const Row &row : rows) {
-    SCOPED_TRACE(row.name);
-    row.step();
-    ExpectColumns(row.values, Answer());
-  }
+  });
 }
 
 // Figures that fill or outgrow the old 8 characters: a 100 s stall, a tick rate near a million,
 // negative targets down to the most negative the rule reads; one beyond any engine has no figure.
 TEST_F(Stats, ColumnsStayApartAndUnderTheirNamesWhateverTheValues) {
-  struct Row {
-    const char *name;
-    std::function<void()> step;
-    Texts values;
-  };
   const char *const none = "-1";
-  const Row rows[] = {
+  Follow({
       // 259 frames: the start-up's 257, the stall and the frame that ends the period.
       {"a 100 s stall, neither rule",
        [this] {
@@ -209,12 +208,7 @@ TEST_F(Stats, ColumnsStayApartAndUnderTheirNamesWhateverTheValues) {
        [this] { server_.Command("sys_ticrate 1e9"); },
        {"64", "-2147483648", none, "100000.0", "1", kOnLinux ? "50.0" : none, "0", "1", "0", "0.0",
         "0"}},
-  };
-  for (const Row &row : rows) {
-    SCOPED_TRACE(row.name);
-    row.step();
-    ExpectColumns(row.values, Answer());
-  }
+  });
 }
 
 }  // namespace
