@@ -85,8 +85,7 @@ void PrintPacing() {
           "%s", "pacing          no target: qrv_vemtark_sysrate and qrv_vemtark_autofps are off");
       return;
     case PacingState::kTargetOutOfRange: {
-      const char *name = pacing.outOfRangeRule == TickRateRule::kPinned ? "qrv_vemtark_sysrate"
-                                                                        : "qrv_vemtark_autofps";
+      const char *name = TickRateRuleVariable(pacing.outOfRangeRule);
       if (pacing.outOfRangeValue < 1) {
         ConsolePrint("pacing          no target: %s %d is negative", name,
                      static_cast<int>(pacing.outOfRangeValue));
@@ -178,7 +177,7 @@ void PrintLastHitch() {
     return;
   }
   char length[kMillisecondsTextSize];
-  FormatMilliseconds(static_cast<float>(static_cast<double>(nanoseconds) / 1.0e6), length);
+  FormatMilliseconds(MillisecondsOf(nanoseconds), length);
   char parts[400];
   FormatAnatomy(*anatomy, parts, sizeof(parts));
   ConsolePrint("last hitch      %s ms: %s", length, parts);

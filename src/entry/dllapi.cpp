@@ -16,6 +16,7 @@
 #include "game/game_detection.h"
 #include "perf/fps_monitor.h"
 #include "perf/frame_pacer.h"
+#include "perf/humans.h"
 #include "perf/join_messages.h"
 #include "perf/map_cycle.h"
 #include "perf/map_summary.h"
@@ -129,7 +130,7 @@ qboolean ClientConnect(edict_t *pEntity, const char *pszName, const char *pszAdd
 
 void ClientDisconnect(edict_t *pEntity) {
   SetPlayerPresence(pEntity, 0);
-  NoteClientDisconnected(pEntity);
+  NoteClientGone(pEntity);
   if (g_bMetamodPresent) return SetMetaResult(MRES_IGNORED);
   ForwardToGame(g_GameFunctions.pfnClientDisconnect, pEntity);
 }

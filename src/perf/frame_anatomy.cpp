@@ -1,5 +1,6 @@
 #include "perf/frame_anatomy.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -74,29 +75,33 @@ bool SplitAtStartFrame(int64_t intervalStart, int64_t now, int64_t *parts) {
   return true;
 }
 
+// Appends to a text of `size` bytes of which `used` are taken; what does not fit is cut off.
+__attribute__((format(printf, 4, 5))) void Append(char *text, int size, int &used,
+                                                  const char *format, ...) {
+  if (used >= size - 1) return;
+  va_list args;
+  va_start(args, format);
+  const int added = std::vsnprintf(text + used, static_cast<size_t>(size - used), format, args);
+  va_end(args);
+  if (added > 0) used = added < size - used ? used + added : size - 1;
+}
+
 // "312.4 ms" with one decimal, as every frame length is shown.
 void AppendMilliseconds(int64_t nanoseconds, char *text, int size, int &used) {
   char ms[kMillisecondsTextSize];
-  FormatMilliseconds(static_cast<float>(static_cast<double>(nanoseconds) /
-                                        static_cast<double>(kNanosecondsPerMillisecond)),
-                     ms);
-  used += std::snprintf(text + used, static_cast<size_t>(size - used), "%s ms", ms);
-  if (used >= size) used = size - 1;
+  FormatMilliseconds(MillisecondsOf(nanoseconds), ms);
+  Append(text, size, used, "%s ms", ms);
 }
 
 void AppendCommand(const CommandRecord &command, char *text, int size, int &used) {
   if (command.player == kCommandFromConsole) {
-    used += std::snprintf(text + used, static_cast<size_t>(size - used),
-                          " (command \"%s\" from the server console: ", command.word);
+    Append(text, size, used, " (command \"%s\" from the server console: ", command.word);
   } else {
-    used += std::snprintf(text + used, static_cast<size_t>(size - used),
-                          " (command \"%s\" from player %d \"%s\": ", command.word, command.player,
-                          command.name);
+    Append(text, size, used, " (command \"%s\" from player %d \"%s\": ", command.word,
+           command.player, command.name);
   }
-  if (used >= size) used = size - 1;
   AppendMilliseconds(command.nanoseconds, text, size, used);
-  used += std::snprintf(text + used, static_cast<size_t>(size - used), ")");
-  if (used >= size) used = size - 1;
+  Append(text, size, used, "%s", ")");
 }
 
 void SwitchAnatomySource(AnatomySource source) {
@@ -224,9 +229,7 @@ void FormatAnatomy(const FrameAnatomy &anatomy, char *text, int size) {
   int used = 0;
   for (const int part : order) {
     if (anatomy.parts[part] < kShownNanoseconds) continue;
-    used += std::snprintf(text + used, static_cast<size_t>(size - used), "%s%s ",
-                          used == 0 ? "" : ", ", kFramePartNames[part]);
-    if (used >= size) used = size - 1;
+    Append(text, size, used, "%s%s ", used == 0 ? "" : ", ", kFramePartNames[part]);
     AppendMilliseconds(anatomy.parts[part], text, size, used);
     if (commandNamed && anatomy.command.part == part) {
       AppendCommand(anatomy.command, text, size, used);

@@ -74,10 +74,6 @@ void ReadThreshold() {
   g_thresholdNanoseconds = ns < 9.0e18 ? static_cast<int64_t>(ns) : INT64_MAX;
 }
 
-float Milliseconds(int64_t nanoseconds) {
-  return static_cast<float>(static_cast<double>(nanoseconds) / kNanosecondsPerMillisecond);
-}
-
 // A frame is looked at when it could beat the period's longest or is a hitch.
 void RaiseFloor() {
   const int64_t threshold = g_thresholdNanoseconds;
@@ -104,7 +100,7 @@ void PublishFigures() {
 
 void WriteWarning() {
   char longest[kMillisecondsTextSize];
-  FormatMilliseconds(Milliseconds(g_pending.longestNanoseconds), longest);
+  FormatMilliseconds(MillisecondsOf(g_pending.longestNanoseconds), longest);
   const int32_t players = CountPlayersPresent();
   // At an activation without a deactivation the game time is already the new map's: the span
   // then ends at the last hitch.
@@ -160,7 +156,7 @@ void NoteLongFrame(int64_t frameNanoseconds, int64_t now) {
     return;
   }
   if (now - frameNanoseconds < g_startupEnds) {
-    const float ms = Milliseconds(frameNanoseconds);
+    const float ms = MillisecondsOf(frameNanoseconds);
     if (ms > g_figures.startupLongestMs) g_figures.startupLongestMs = ms;
     // Every start-up frame is looked at, so the first one after it raises the floor at once.
     return;
@@ -173,7 +169,7 @@ void NoteLongFrame(int64_t frameNanoseconds, int64_t now) {
       NameCommandPlayer(g_periodLongestAnatomy);
     }
   }
-  const float ms = Milliseconds(frameNanoseconds);
+  const float ms = MillisecondsOf(frameNanoseconds);
   if (ms > g_figures.mapLongestMs) g_figures.mapLongestMs = ms;
   const int64_t threshold = g_thresholdNanoseconds;
   if (threshold > 0 && frameNanoseconds > threshold) {
@@ -216,7 +212,7 @@ void ReadHitchSettingsAgain() {
 }
 
 void EndHitchPeriod() {
-  g_figures.lastPeriodLongestMs = Milliseconds(g_periodLongestNanoseconds);
+  g_figures.lastPeriodLongestMs = MillisecondsOf(g_periodLongestNanoseconds);
   g_figures.lastPeriodHitches = g_periodHitches;
   KeepForWarning();
   if (g_periodsSinceWarning < kPeriodsBetweenWarnings) ++g_periodsSinceWarning;

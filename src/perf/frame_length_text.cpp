@@ -3,6 +3,11 @@
 #include <cmath>
 #include <cstdio>
 
+float MillisecondsOf(int64_t nanoseconds) {
+  constexpr double kNanosecondsPerMillisecond = 1.0e6;
+  return static_cast<float>(static_cast<double>(nanoseconds) / kNanosecondsPerMillisecond);
+}
+
 void FormatMilliseconds(float ms, char (&text)[kMillisecondsTextSize]) {
   double tenths = std::floor(static_cast<double>(ms) * 10.0 + 0.5);
   if (!(tenths >= 0.0)) tenths = 0.0;

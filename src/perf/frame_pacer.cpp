@@ -216,8 +216,7 @@ const char *LateFramesCause(char (&text)[160]) {
 }
 
 void WriteNoUsableTarget() {
-  const char *name = g_figures.outOfRangeRule == TickRateRule::kPinned ? "qrv_vemtark_sysrate"
-                                                                       : "qrv_vemtark_autofps";
+  const char *name = TickRateRuleVariable(g_figures.outOfRangeRule);
   if (g_figures.outOfRangeValue < 1) {
     WriteLog(true, LOG_LEVEL_WARNING,
              "Frame pacing has no target: %s %d is negative, so the server runs unpaced.", name,
@@ -296,12 +295,6 @@ void SetEngineFrameHookSwitch(EngineFrameHookSwitch hookSwitch, bool apiFound) {
 void NoteEngineApiVersion(int major, int minor) {
   g_figures.apiMajor = major;
   g_figures.apiMinor = minor;
-}
-
-uint32_t WantedPacingTarget() {
-  if (!PacingSettingOn()) return 0;
-  const PacingTarget target = ReadPacingTarget();
-  return target.check == TargetCheck::kUsable ? static_cast<uint32_t>(target.value) : 0;
 }
 
 void StartPacingForMap() {
@@ -417,8 +410,6 @@ void NoteClientConnected(const edict_t *client) {
   // The first human brings the full rate back at once, not at the next period's end.
   if (NoteClientConnecting(client) && g_idle) LeaveIdle("A player is connecting");
 }
-
-void NoteClientDisconnected(const edict_t *client) { NoteClientGone(client); }
 
 bool LoopPollsWithoutSleeping() {
   return platform::kLauncherSleepsEveryPass && g_apiFound && g_uPacedTarget == 0 &&

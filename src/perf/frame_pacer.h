@@ -28,10 +28,9 @@ void SetEngineFrameHookSwitch(EngineFrameHookSwitch hookSwitch, bool apiFound);
 // The ReHLDS API version, once the switch has asked the engine for it.
 void NoteEngineApiVersion(int major, int minor);
 
-// The frame rate pacing aims at: 0 unless qrv_vemtark_pace is on and a usable target is set,
-// which is qrv_vemtark_sysrate when it pins the tick rate, else qrv_vemtark_autofps from 50 up.
-uint32_t WantedPacingTarget();
-// The target frames are paced to now; 0 while they are not. Read on every frame.
+// The target frames are paced to now; 0 while they are not. Read on every frame. Pacing aims at
+// qrv_vemtark_sysrate when it pins the tick rate, else at qrv_vemtark_autofps from 50 up, while
+// qrv_vemtark_pace is on; the idle rate while nobody plays.
 extern uint32_t g_uPacedTarget;
 inline uint32_t ActivePacingTarget() { return g_uPacedTarget; }
 
@@ -63,7 +62,6 @@ uint32_t IdleFrameRate();  // 0 while the setting is off
 bool ServerIdles();
 void ReviewIdleRate();
 void NoteClientConnected(const edict_t *client);
-void NoteClientDisconnected(const edict_t *client);
 // While idling unpaced: sys_ticrate set to the idle rate, and true.
 bool ApplyIdleTickRate();
 

@@ -22,6 +22,18 @@ TickRateRule CurrentTickRateRule() {
   return TickRateRule::kNeither;
 }
 
+const char *TickRateRuleVariable(TickRateRule rule) {
+  switch (rule) {
+    case TickRateRule::kPinned:
+      return "qrv_vemtark_sysrate";
+    case TickRateRule::kTarget:
+      return "qrv_vemtark_autofps";
+    case TickRateRule::kNeither:
+      return "";
+  }
+  return "";
+}
+
 int32_t TickRateRuleValue(TickRateRule rule) {
   switch (rule) {
     case TickRateRule::kPinned:

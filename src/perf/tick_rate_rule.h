@@ -11,3 +11,5 @@ TickRateRule CurrentTickRateRule();
 // The number the rule follows: the pinned rate, or the target (the adjustment compares it
 // unsigned); 0 for neither.
 int32_t TickRateRuleValue(TickRateRule rule);
+// The variable that sets the rule: "qrv_vemtark_sysrate" or "qrv_vemtark_autofps"; "" for neither.
+const char *TickRateRuleVariable(TickRateRule rule);
