@@ -355,34 +355,17 @@ bool Session::Admit(int index, const std::string &name, bool bot) {
   return true;
 }
 
-namespace {
-
-int FirstFreeSlot(const std::vector<bool> &inGame) {
+int Session::ConnectInFreeSlot(const std::string &name, bool bot) {
   for (int index = 1; index <= Engine::kMaxClients; ++index) {
-    if (!inGame[index]) return index;
+    if (!inGame_[index]) return Admit(index, name, bot) ? index : 0;
   }
+  lastRejectReason_ = "server is full";
   return 0;
 }
 
-}  // namespace
+int Session::ConnectClient(const std::string &name) { return ConnectInFreeSlot(name, false); }
 
-int Session::ConnectClient(const std::string &name) {
-  const int index = FirstFreeSlot(inGame_);
-  if (index == 0) {
-    lastRejectReason_ = "server is full";
-    return 0;
-  }
-  return Admit(index, name, false) ? index : 0;
-}
-
-int Session::ConnectBot(const std::string &name) {
-  const int index = FirstFreeSlot(inGame_);
-  if (index == 0) {
-    lastRejectReason_ = "server is full";
-    return 0;
-  }
-  return Admit(index, name, true) ? index : 0;
-}
+int Session::ConnectBot(const std::string &name) { return ConnectInFreeSlot(name, true); }
 
 bool Session::IsBot(int index) const { return IsInGame(index) && bot_[index]; }
 

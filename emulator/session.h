@@ -251,6 +251,8 @@ class Session {
   };
 
   bool Admit(int index, const std::string &name, bool bot);
+  // ClientConnect in the first free slot, as a client or a bot.
+  int ConnectInFreeSlot(const std::string &name, bool bot);
   // One server frame of that many seconds (see RunFrames).
   void RunFrame(double seconds);
   // The engine's frame from the input part on (inside SV_Frame on a ReHLDS session).
